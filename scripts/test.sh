@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs the dependencies, builds, and runs every test (GUI tests on Qt's offscreen platform).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+bash scripts/build.sh
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "${BUILD_DIR:-build}" --output-on-failure -j 2

@@ -1,0 +1,287 @@
+#include "gui/uMain.h"
+
+#include "platform/application.h"
+#include "platform/tmppath.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace gui {
+
+using platform::guarded;
+
+namespace {
+
+QFont fontByName(const QString &family, int pixelHeight)
+{
+    QFont font(family);
+    font.setPixelSize(pixelHeight);
+    return font;
+}
+
+const QString kSongTi = QStringLiteral("宋体");
+
+// Design geometry, in pixels at 96 dpi.
+constexpr int kPanel1Height = 49;
+constexpr int kPanel2Height = 44;
+constexpr int kRightButtonMargin = TfrmMain::DesignClientWidth - 547; // cmdPrint, Button3
+constexpr int kEditLeft = 72;
+constexpr int kEditRightMargin = TfrmMain::DesignClientWidth - 72 - 469;
+
+} // namespace
+
+TfrmMain::TfrmMain(QWidget *parent) : QWidget(parent)
+{
+    buildControls();
+    FormCreate(this);
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::buildControls()
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("连续打印"));
+    setWindowFlags(Qt::Window);
+    setBackgroundRole(QPalette::Button);
+    setAutoFillBackground(true);
+    setFont(fontByName(kSongTi, 12));
+    resize(DesignClientWidth, DesignClientHeight);
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel1->setLineWidth(2);
+
+    Label1 = new ClickableLabel(QStringLiteral(" < "), Panel1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(16, 2, 43, 39);
+    Label1->setFont(fontByName(QStringLiteral("Tahoma"), 32));
+
+    Label3 = new QLabel(QStringLiteral("Orvenna-文书批量打印"), Panel1);
+    Label3->setObjectName(QStringLiteral("Label3"));
+    Label3->setFont(fontByName(kSongTi, 17));
+    Label3->move(72, 15);
+    Label3->adjustSize();
+
+    cmdPrint = new TaggedButton(QStringLiteral("连续打印"), Panel1);
+    cmdPrint->setObjectName(QStringLiteral("cmdPrint"));
+    cmdPrint->setGeometry(547, 9, 81, 33);
+
+    Panel2 = new QFrame(this);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2->setFrameStyle(QFrame::Panel | QFrame::Raised);
+
+    Label2 = new QLabel(QStringLiteral("文档源目录"), Panel2);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->move(8, 15);
+    Label2->adjustSize();
+
+    EditSouPath = new QLineEdit(Panel2);
+    EditSouPath->setObjectName(QStringLiteral("EditSouPath"));
+    EditSouPath->setGeometry(kEditLeft, 10, 469, 23);
+    EditSouPath->setReadOnly(true);
+    EditSouPath->setFont(fontByName(kSongTi, 15));
+    QPalette tipColours = EditSouPath->palette();
+    tipColours.setColor(QPalette::Base, tipColours.color(QPalette::ToolTipBase));
+    EditSouPath->setPalette(tipColours);
+
+    Button3 = new TaggedButton(QStringLiteral("选择操作"), Panel2);
+    Button3->setObjectName(QStringLiteral("Button3"));
+    Button3->setGeometry(547, 7, 81, 33);
+
+    ListFiles = new CheckListBox(this);
+    ListFiles->setObjectName(QStringLiteral("ListFiles"));
+    ListFiles->setFont(fontByName(kSongTi, 15));
+    ListFiles->setItemHeight(15);
+
+    setTabOrder(ListFiles, cmdPrint);
+    setTabOrder(cmdPrint, EditSouPath);
+    setTabOrder(EditSouPath, Button3);
+    ListFiles->setFocus();
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    N1 = PopupMenu1->addAction(QStringLiteral("全选"));
+    N2 = PopupMenu1->addAction(QStringLiteral("全不选"));
+    N3 = PopupMenu1->addAction(QStringLiteral("反选"));
+    N4 = PopupMenu1->addSeparator();
+    N5 = PopupMenu1->addAction(QStringLiteral("重置打印份数"));
+    N1->setObjectName(QStringLiteral("N1"));
+    N2->setObjectName(QStringLiteral("N2"));
+    N3->setObjectName(QStringLiteral("N3"));
+    N4->setObjectName(QStringLiteral("N4"));
+    N5->setObjectName(QStringLiteral("N5"));
+
+    TimerAutoPrint = new QTimer(this);
+    TimerAutoPrint->setObjectName(QStringLiteral("TimerAutoPrint"));
+    TimerAutoPrint->setInterval(200);
+
+    connect(Label1, &ClickableLabel::clicked, this, [this] { guarded([&] { Label1Click(Label1); }); });
+    connect(cmdPrint, &QPushButton::clicked, this, [this] { guarded([&] { cmdPrintClick(cmdPrint); }); });
+    connect(Button3, &QPushButton::clicked, this, [this] { guarded([&] { Button3Click(Button3); }); });
+    connect(N1, &QAction::triggered, this, [this] { guarded([&] { N1Click(N1); }); });
+    connect(N2, &QAction::triggered, this, [this] { guarded([&] { N2Click(N2); }); });
+    connect(N3, &QAction::triggered, this, [this] { guarded([&] { N3Click(N3); }); });
+    connect(N5, &QAction::triggered, this, [this] { guarded([&] { N5Click(N5); }); });
+    connect(TimerAutoPrint, &QTimer::timeout, this,
+            [this] { guarded([&] { TimerAutoPrintTimer(TimerAutoPrint); }); });
+}
+
+void TfrmMain::FormCreate(QObject *)
+{
+    IsFirstAct = true;
+    HasPrint = false;
+    DefaultPageWidth = 210;
+    DefaultPageHeight = 297;
+    TmpFilePath = platform::TmpFilePath();
+}
+
+void TfrmMain::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    const int w = width();
+    Panel1->setGeometry(0, 0, w, kPanel1Height);
+    Panel2->setGeometry(0, kPanel1Height, w, kPanel2Height);
+    const int listTop = kPanel1Height + kPanel2Height;
+    ListFiles->setGeometry(0, listTop, w, std::max(0, height() - listTop));
+    cmdPrint->move(w - kRightButtonMargin, cmdPrint->y());
+    Button3->move(w - kRightButtonMargin, Button3->y());
+    EditSouPath->resize(std::max(0, w - kEditLeft - kEditRightMargin), EditSouPath->height());
+}
+
+void TfrmMain::centreOnScreen()
+{
+    QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->geometry();
+    const QSize outer = frameGeometry().size();
+    move(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
+}
+
+void TfrmMain::showEvent(QShowEvent *event)
+{
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        centreOnScreen();
+        // Without a window manager nothing activates the window; the first activation must
+        // still happen, so it is also posted once the window is shown.
+        QTimer::singleShot(0, this, [this] { guarded([&] { FormActivate(this); }); });
+    }
+    QWidget::showEvent(event);
+}
+
+bool TfrmMain::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate)
+        guarded([&] { FormActivate(this); });
+    return QWidget::event(event);
+}
+
+void TfrmMain::setLeft(int value)
+{
+    move(value, Top());
+}
+
+void TfrmMain::setTop(int value)
+{
+    move(Left(), value);
+}
+
+void TfrmMain::setWidth(int value)
+{
+    resize(value - (Width() - width()), height());
+}
+
+void TfrmMain::setHeight(int value)
+{
+    resize(width(), value - (Height() - height()));
+}
+
+// ---- Closing -----------------------------------------------------------------------------
+
+void TfrmMain::closeEvent(QCloseEvent *event)
+{
+    bool CanClose = true;
+    guarded([&] { FormCloseQuery(this, CanClose); });
+    if (!CanClose) {
+        event->ignore();
+        return;
+    }
+    CloseAction Action = CloseAction::caHide;
+    FormClose(this, Action);
+    if (Action == CloseAction::caNone) {
+        event->ignore();
+        return;
+    }
+    if (Action == CloseAction::caFree)
+        setAttribute(Qt::WA_DeleteOnClose);
+    event->accept();
+}
+
+void TfrmMain::FormClose(QObject *, CloseAction &Action)
+{
+    Action = CloseAction::caFree;
+}
+
+void TfrmMain::Label1Click(QObject *)
+{
+    close();
+}
+
+void TfrmMain::FormCloseQuery(QObject *, bool &)
+{
+    if (!HasPrint)
+        return;
+}
+
+// ---- Hand-off files ----------------------------------------------------------------------
+
+void TfrmMain::FormActivate(QObject *)
+{
+    if (!IsFirstAct)
+        return;
+    IsFirstAct = false;
+}
+
+// ---- Selection commands ------------------------------------------------------------------
+
+void TfrmMain::Button3Click(QObject *)
+{
+    PopupMenu1->popup(QPoint(Left() + Button3->x(), Top() + 2 * Panel1->height()));
+}
+
+void TfrmMain::N1Click(QObject *)
+{
+    const int n = ListFiles->entryCount();
+    for (int i = 0; i < n; ++i)
+        ListFiles->setChecked(i, true);
+}
+
+void TfrmMain::N2Click(QObject *)
+{
+    const int n = ListFiles->entryCount();
+    for (int i = 0; i < n; ++i)
+        ListFiles->setChecked(i, false);
+}
+
+void TfrmMain::N3Click(QObject *)
+{
+    const int n = ListFiles->entryCount();
+    for (int i = 0; i < n; ++i)
+        ListFiles->setChecked(i, !ListFiles->isChecked(i));
+}
+
+// ---- Copies reset ------------------------------------------------------------------------
+
+void TfrmMain::N5Click(QObject *) {}
+
+// ---- Print run ---------------------------------------------------------------------------
+
+void TfrmMain::cmdPrintClick(TaggedButton *) {}
+
+void TfrmMain::TimerAutoPrintTimer(QObject *) {}
+
+} // namespace gui

@@ -1,0 +1,91 @@
+#pragma once
+// The main window: its controls, the state fields the rest of the program shares, and the event
+// handlers. Handlers stay thin and call the units in core/, platform/ and office/.
+
+#include <QFrame>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
+#include <QWidget>
+#include <cstdint>
+
+#include "gui/widgets.h"
+
+namespace gui {
+
+enum class CloseAction { caNone, caHide, caFree, caMinimize };
+
+class TfrmMain : public QWidget {
+    Q_OBJECT
+public:
+    explicit TfrmMain(QWidget *parent = nullptr);
+    ~TfrmMain() override;
+
+    // Design client size.
+    static constexpr int DesignClientWidth = 643;
+    static constexpr int DesignClientHeight = 467;
+
+    // State fields.
+    bool IsFirstAct = true;
+    bool HasPrint = false;
+    QString DocPath;
+    QString TmpFilePath;
+    std::int32_t DefaultPageWidth = 210;
+    std::int32_t DefaultPageHeight = 297;
+
+    // Controls.
+    QFrame *Panel1 = nullptr;
+    ClickableLabel *Label1 = nullptr;
+    QLabel *Label3 = nullptr;
+    TaggedButton *cmdPrint = nullptr;
+    QFrame *Panel2 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLineEdit *EditSouPath = nullptr;
+    TaggedButton *Button3 = nullptr;
+    CheckListBox *ListFiles = nullptr;
+    QMenu *PopupMenu1 = nullptr;
+    QAction *N1 = nullptr;
+    QAction *N2 = nullptr;
+    QAction *N3 = nullptr;
+    QAction *N4 = nullptr;
+    QAction *N5 = nullptr;
+    QTimer *TimerAutoPrint = nullptr;
+
+    // Outer geometry of the window on the screen, frame included.
+    int Left() const { return frameGeometry().x(); }
+    int Top() const { return frameGeometry().y(); }
+    int Width() const { return frameGeometry().width(); }
+    int Height() const { return frameGeometry().height(); }
+    void setLeft(int value);
+    void setTop(int value);
+    void setWidth(int value);
+    void setHeight(int value);
+
+    // Event handlers. Each may throw; the event bindings route escaping errors to the
+    // application's default handler.
+    void FormCreate(QObject *Sender);
+    void FormActivate(QObject *Sender);
+    void FormCloseQuery(QObject *Sender, bool &CanClose);
+    void FormClose(QObject *Sender, CloseAction &Action);
+    void Label1Click(QObject *Sender);
+    void Button3Click(QObject *Sender);
+    void N1Click(QObject *Sender);
+    void N2Click(QObject *Sender);
+    void N3Click(QObject *Sender);
+    void N5Click(QObject *Sender);
+    void cmdPrintClick(TaggedButton *Sender);
+    void TimerAutoPrintTimer(QObject *Sender);
+
+protected:
+    bool event(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildControls();
+    void centreOnScreen();
+    bool m_shownOnce = false;
+};
+
+} // namespace gui
