@@ -1,5 +1,7 @@
 #include "gui/uMain.h"
 
+#include "core/printentry.h"
+#include "gui/uInputAFloat.h"
 #include "platform/application.h"
 #include "platform/tmppath.h"
 
@@ -276,7 +278,18 @@ void TfrmMain::N3Click(QObject *)
 
 // ---- Copies reset ------------------------------------------------------------------------
 
-void TfrmMain::N5Click(QObject *) {}
+void TfrmMain::N5Click(QObject *)
+{
+    std::int32_t number = 1;
+    if (!InputAFloat(QStringLiteral("输入新的打印份数"), QString(), number))
+        return;
+    const QString copiesField = core::PadLeft(QString::number(number), 4);
+    const int n = ListFiles->entryCount();
+    for (int i = 0; i < n; ++i) {
+        if (ListFiles->isChecked(i))
+            ListFiles->setEntryText(i, copiesField + ListFiles->entryText(i).mid(4));
+    }
+}
 
 // ---- Print run ---------------------------------------------------------------------------
 
