@@ -296,16 +296,24 @@ private slots:
         QCOMPARE(bookCalls, made);
     }
 
-    void activeWorkbookMissing()
+    void noActiveWorkbookAfterTheOpen()
     {
         RecordingOffice office;
+        // The user has Excel open with a workbook of their own.
+        const ObjectRef userExcel = office.startRunning(App::Excel);
+        office::call(office::call(userExcel, "Workbooks").toObject(), "Open",
+                     {office::Variant::fromString(document("users.xls"))});
         ::excelStep(*m_form, document("a.xls"), 1);
-        // Excel closes the active workbook behind the open's back: nothing may be printed.
-        office.failCall("ActiveWorkbook");
+        QCOMPARE(RecordingOffice::nameOf(m_form->ExcelWorkbook1.Held()), QStringLiteral("Excel2.Book1"));
+        office.setNoActiveItem(true);
         office.clearLog();
         ::excelStep(*m_form, document("b.xls"), 1);
-        QCOMPARE(office.calls().filter("PrintOut").size(), 0);
-        QCOMPARE(RecordingOffice::nameOf(m_form->ExcelWorkbook1.Held()), QStringLiteral("Excel1.Book1"));
+        // Neither the user's workbook nor any other is printed or saved.
+        QCOMPARE(office.calls(), QStringList({"Excel2.Workbooks() lcid=0",
+                                              "Excel2.Workbooks.Open(" + openArguments(document("b.xls")) + ") lcid=0",
+                                              "Excel2.ActiveWorkbook() lcid=0"}));
+        QCOMPARE(RecordingOffice::nameOf(m_form->ExcelWorkbook1.Held()), QStringLiteral("Excel2.Book1"));
+        QCOMPARE(office.instancesStarted(App::Excel), 2);
     }
 
     void excelEndedFromOutside()

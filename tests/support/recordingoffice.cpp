@@ -80,6 +80,7 @@ struct RecordingOffice::Core {
     int requests = 0;
     int failingRequest = 0; // absolute request number; 0 = none
     QString failingName;
+    bool noActiveItem = false;
     int failingOccurrence = 0;
     std::vector<std::shared_ptr<Instance>> instances;
     ObjectRef running[2];
@@ -210,7 +211,7 @@ public:
 
     ObjectRef activeItem()
     {
-        auto active = m_instance->active();
+        auto active = m_core->noActiveItem ? nullptr : m_instance->active();
         return active ? child(Kind::Item, active) : nullptr;
     }
 
@@ -328,6 +329,11 @@ void RecordingOffice::clearLog()
 void RecordingOffice::failAtRequest(int n)
 {
     m_core->failingRequest = m_core->requests + n;
+}
+
+void RecordingOffice::setNoActiveItem(bool on)
+{
+    m_core->noActiveItem = on;
 }
 
 void RecordingOffice::failCall(const QString &name, int occurrence)

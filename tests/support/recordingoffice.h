@@ -40,6 +40,10 @@ public:
     // The given occurrence (1 = next) of a call of `name`, matched without regard to case, fails.
     void failCall(const QString &name, int occurrence = 1);
 
+    // While set, ActiveWorkbook and ActiveDocument answer with nothing, as when Excel shows
+    // the workbook just opened in no window of its own.
+    void setNoActiveItem(bool on);
+
     // An instance the user has open, registered as running; returns its application object.
     office::ObjectRef startRunning(App app);
 
