@@ -42,7 +42,6 @@ enum class Kind { Application, Collection, Item };
 
 struct Item {
     QString name;
-    QString path;
     bool open = true;
 };
 
@@ -127,7 +126,6 @@ struct RecordingOffice::Core {
         instances.push_back(instance);
         return instance;
     }
-
 };
 
 namespace {
@@ -194,7 +192,7 @@ public:
                 const QString path = args.value(0).toString();
                 if (!QFileInfo(path).isFile())
                     throw AutomationError(QStringLiteral("'%1' could not be found.").arg(path), office::E_FAIL);
-                return Variant::fromObject(child(Kind::Item, addItem(path)));
+                return Variant::fromObject(child(Kind::Item, addItem()));
             }
             break;
         case Kind::Item:
@@ -215,12 +213,11 @@ public:
         return active ? child(Kind::Item, active) : nullptr;
     }
 
-    std::shared_ptr<Item> addItem(const QString &path)
+    std::shared_ptr<Item> addItem()
     {
         auto item = std::make_shared<Item>();
         item->name = (m_instance->app == App::Word ? QStringLiteral("Doc") : QStringLiteral("Book")) +
                      QString::number(++m_instance->itemsMade);
-        item->path = path;
         m_instance->items.push_back(item);
         return item;
     }
@@ -259,7 +256,7 @@ public:
         if (!m_itemClass)
             return application;
         // A document or workbook class starts its application with one new, unsaved item.
-        return application->child(Kind::Item, application->addItem(QString()));
+        return application->child(Kind::Item, application->addItem());
     }
 
     ObjectRef runningInstance() override
