@@ -120,6 +120,8 @@ void TfrmMain::buildControls()
     TimerAutoPrint->setObjectName(QStringLiteral("TimerAutoPrint"));
     TimerAutoPrint->setInterval(200);
 
+    setUpOfficeComponents();
+
     connect(Label1, &ClickableLabel::clicked, this, [this] { guarded([&] { Label1Click(Label1); }); });
     connect(cmdPrint, &QPushButton::clicked, this, [this] { guarded([&] { cmdPrintClick(cmdPrint); }); });
     connect(Button3, &QPushButton::clicked, this, [this] { guarded([&] { Button3Click(Button3); }); });
@@ -296,5 +298,62 @@ void TfrmMain::N5Click(QObject *)
 void TfrmMain::cmdPrintClick(TaggedButton *) {}
 
 void TfrmMain::TimerAutoPrintTimer(QObject *) {}
+
+// ---- Office printing ---------------------------------------------------------------------
+
+void TfrmMain::setUpOfficeComponents()
+{
+    WordDocument.ConnectKind = office::ckNewInstance;
+    WordDocument.AutoConnect = false;
+    WordApplication.ConnectKind = office::ckRunningOrNew;
+    WordApplication.AutoConnect = false;
+    WordApplication.AutoQuit = false;
+    ExcelApplication.ConnectKind = office::ckNewInstance;
+    ExcelApplication.AutoConnect = false;
+    ExcelApplication.AutoQuit = false;
+    ExcelWorkbook1.ConnectKind = office::ckRunningOrNew;
+    ExcelWorkbook1.AutoConnect = false;
+    for (office::TOleServer *component :
+         std::initializer_list<office::TOleServer *>{&WordDocument, &WordApplication, &ExcelApplication, &ExcelWorkbook1})
+        component->Loaded();
+}
+
+void TfrmMain::PrintDocX(const QString &FileName, std::int32_t Copys)
+{
+    using office::call;
+    // Declared outside the guarded block so that every reference outlives "quit" and is
+    // released on every path.
+    office::ObjectRef wordApp;
+    office::ObjectRef documents;
+    office::ObjectRef document;
+    try {
+        wordApp = office::createOleObject(QStringLiteral("word.Application"));
+        documents = call(wordApp, QStringLiteral("Documents")).toObject();
+        QString path = FileName;
+        document = call(documents, QStringLiteral("open"), {office::Variant::stringByRef(path)}).toObject();
+        for (std::int32_t copy = 0; copy < Copys; ++copy)
+            call(document, QStringLiteral("printout"));
+        call(wordApp, QStringLiteral("quit"));
+    } catch (...) {
+        // Word printing reports nothing; the print run goes on with its next entry.
+    }
+}
+
+void TfrmMain::LoadXls(const QString &SelDocFile)
+{
+    using office::Variant;
+    ExcelApplication.Connect();
+    office::ExcelWorkbooks workbooks = ExcelApplication.Workbooks();
+    const Variant null = Variant::null();
+    const Variant zero = Variant::fromInt(0);
+    const office::ObjectRef opened = workbooks.Open(Variant::fromString(SelDocFile), null, null, null, null, null,
+                                                    null, null, null, null, null, null, null, zero, zero, 0);
+    office::ObjectRef active = ExcelApplication.ActiveWorkbook();
+    // Without an active workbook the component would connect to whatever workbook is running
+    // and the print run would print and save that one.
+    if (!active)
+        throw office::AutomationError(QStringLiteral("Excel has no active workbook"));
+    ExcelWorkbook1.ConnectTo(std::move(active));
+}
 
 } // namespace gui

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "gui/widgets.h"
+#include "office/components.h"
 
 namespace gui {
 
@@ -51,6 +52,12 @@ public:
     QAction *N5 = nullptr;
     QTimer *TimerAutoPrint = nullptr;
 
+    // Office server components.
+    office::TWordDocument WordDocument;
+    office::TWordApplication WordApplication;
+    office::TExcelApplication ExcelApplication;
+    office::TExcelWorkbook ExcelWorkbook1;
+
     // Outer geometry of the window on the screen, frame included.
     int Left() const { return frameGeometry().x(); }
     int Top() const { return frameGeometry().y(); }
@@ -76,6 +83,10 @@ public:
     void cmdPrintClick(TaggedButton *Sender);
     void TimerAutoPrintTimer(QObject *Sender);
 
+    // Office printing.
+    void PrintDocX(const QString &FileName, std::int32_t Copys);
+    void LoadXls(const QString &SelDocFile);
+
 protected:
     bool event(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -84,6 +95,7 @@ protected:
 
 private:
     void buildControls();
+    void setUpOfficeComponents();
     void centreOnScreen();
     bool m_shownOnce = false;
 };
