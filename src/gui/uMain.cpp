@@ -8,6 +8,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSessionManager>
 
 namespace gui {
 
@@ -129,6 +130,10 @@ void TfrmMain::buildControls()
     connect(N2, &QAction::triggered, this, [this] { guarded([&] { N2Click(N2); }); });
     connect(N3, &QAction::triggered, this, [this] { guarded([&] { N3Click(N3); }); });
     connect(N5, &QAction::triggered, this, [this] { guarded([&] { N5Click(N5); }); });
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &session) {
+        if (!runCloseQuery())
+            session.cancel();
+    });
     connect(TimerAutoPrint, &QTimer::timeout, this,
             [this] { guarded([&] { TimerAutoPrintTimer(TimerAutoPrint); }); });
 }
@@ -208,9 +213,7 @@ void TfrmMain::setHeight(int value)
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
-    bool CanClose = true;
-    guarded([&] { FormCloseQuery(this, CanClose); });
-    if (!CanClose) {
+    if (!runCloseQuery()) {
         event->ignore();
         return;
     }
@@ -239,6 +242,21 @@ void TfrmMain::FormCloseQuery(QObject *, bool &)
 {
     if (!HasPrint)
         return;
+    WordDocument.Disconnect();
+    WordApplication.Disconnect();
+    ExcelWorkbook1.Disconnect();
+    ExcelApplication.Disconnect();
+    WordApplication.Quit();
+    ExcelApplication.Quit();
+}
+
+bool TfrmMain::runCloseQuery()
+{
+    // An error of the Office shutdown is shown and the close goes on: otherwise a Word or Excel
+    // that cannot be reached would keep the window open, or an unattended run hidden, for good.
+    bool CanClose = true;
+    guarded([&] { FormCloseQuery(this, CanClose); });
+    return CanClose;
 }
 
 // ---- Hand-off files ----------------------------------------------------------------------
@@ -295,9 +313,81 @@ void TfrmMain::N5Click(QObject *)
 
 // ---- Print run ---------------------------------------------------------------------------
 
-void TfrmMain::cmdPrintClick(TaggedButton *) {}
+namespace {
 
-void TfrmMain::TimerAutoPrintTimer(QObject *) {}
+const QString kPrintConfirmation = QStringLiteral(
+    "您确认操作系统默认的打印机是你当前需要输出的打印机吗？\r"
+    "如果继续，软件将自动调用默认打印机自动连续打印，且不会再提示确认！\r\r"
+    "打印之前，务必确认电脑已经安装了Office程序！\r"
+    "打印之前，建议先关闭已经打开的Word/Excel文件！退出本程序时，会关闭所有Word/Excel文档！是否继续打印？");
+
+// Marks a print run as under way for as long as it lives, also when the run ends in an error.
+class RunningFlag {
+public:
+    explicit RunningFlag(bool &flag) : m_flag(flag) { m_flag = true; }
+    ~RunningFlag() { m_flag = false; }
+
+private:
+    bool &m_flag;
+};
+
+} // namespace
+
+void TfrmMain::cmdPrintClick(TaggedButton *Sender)
+{
+    // A click that reaches the window while an image job lets events through is not a new run.
+    if (m_printRunning)
+        return;
+    if (Sender->Tag != 100 && platform::MessageBox::warningYesNo(kPrintConfirmation) == platform::MsgButton::No)
+        return;
+    const RunningFlag running(m_printRunning);
+    HasPrint = true;
+    const int n = ListFiles->entryCount();
+    for (int i = 0; i < n; ++i) {
+        if (!ListFiles->isChecked(i))
+            continue;
+        const QString entry = ListFiles->entryText(i);
+        const std::int32_t copies = core::entryCopies(entry);
+        const QString fullPath = core::entryFullPath(DocPath, entry);
+        switch (core::docFamily(core::entryDocType(entry))) {
+        case core::DocFamily::Word:
+            PrintDocX(fullPath, copies);
+            break;
+        case core::DocFamily::Excel:
+            PrintWorkbook(fullPath, copies);
+            break;
+        case core::DocFamily::Image:
+            for (std::int32_t copy = 0; copy < copies; ++copy)
+                PrintJPG(fullPath);
+            break;
+        case core::DocFamily::None:
+            break;
+        }
+    }
+}
+
+void TfrmMain::PrintWorkbook(const QString &fullPath, std::int32_t copies)
+{
+    try {
+        LoadXls(fullPath);
+        for (std::int32_t copy = 0; copy < copies; ++copy)
+            ExcelWorkbook1.PrintOut();
+        ExcelWorkbook1.Save();
+        ExcelWorkbook1.Close();
+    } catch (...) {
+        // Excel errors end this entry silently; the run goes on with the next one.
+    }
+}
+
+void TfrmMain::TimerAutoPrintTimer(QObject *)
+{
+    hide();
+    TimerAutoPrint->stop();
+    // An error that ends the unattended run is shown, and the program still closes rather than
+    // staying hidden.
+    guarded([&] { cmdPrintClick(cmdPrint); });
+    close();
+}
 
 // ---- Office printing ---------------------------------------------------------------------
 

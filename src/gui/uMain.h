@@ -86,6 +86,12 @@ public:
     // Office printing.
     void PrintDocX(const QString &FileName, std::int32_t Copys);
     void LoadXls(const QString &SelDocFile);
+    // The print run's Excel step for one entry: load, print copies times, save, close, with
+    // every error swallowed.
+    void PrintWorkbook(const QString &fullPath, std::int32_t copies);
+
+    // The close query as the window's close and the desktop session's end run it; its answer.
+    bool runCloseQuery();
 
 protected:
     bool event(QEvent *event) override;
@@ -98,6 +104,7 @@ private:
     void setUpOfficeComponents();
     void centreOnScreen();
     bool m_shownOnce = false;
+    bool m_printRunning = false;
 };
 
 } // namespace gui
