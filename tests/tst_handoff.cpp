@@ -27,17 +27,27 @@ const QString kDataSP = QStringLiteral("VelmoraDataSP.Dat");
 const QRect kPlaced(10, 20, 500, 400);
 const QByteArray kPlacedLines = "10\r\n20\r\n500\r\n400\r\n";
 
-QByteArray withMark(const char *mark, QStringConverter::Encoding encoding, const QString &text)
+QByteArray encoded(QStringConverter::Encoding encoding, const QString &text)
 {
-    QStringEncoder encoder(encoding);
-    return QByteArray(mark) + QByteArray(encoder.encode(text));
+    return QStringEncoder(encoding).encode(text);
+}
+QByteArray utf16LE(const QString &text)
+{
+    return QByteArray("\xFF\xFE", 2) + encoded(QStringConverter::Utf16LE, text);
+}
+QByteArray utf16BE(const QString &text)
+{
+    return QByteArray("\xFE\xFF", 2) + encoded(QStringConverter::Utf16BE, text);
+}
+QByteArray utf8WithMark(const QString &text)
+{
+    return QByteArray("\xEF\xBB\xBF") + encoded(QStringConverter::Utf8, text);
 }
 
-QByteArray utf16LE(const QString &text) { return QByteArray("\xFF\xFE", 2) + QStringEncoder(QStringConverter::Utf16LE).encode(text); }
-QByteArray utf16BE(const QString &text) { return QByteArray("\xFE\xFF", 2) + QStringEncoder(QStringConverter::Utf16BE).encode(text); }
-QByteArray utf8WithMark(const QString &text) { return withMark("\xEF\xBB\xBF", QStringConverter::Utf8, text); }
-
-QRect frame(const TfrmMain &form) { return QRect(form.Left(), form.Top(), form.Width(), form.Height()); }
+QRect frame(const TfrmMain &form)
+{
+    return QRect(form.Left(), form.Top(), form.Width(), form.Height());
+}
 
 // Where the window stands when nothing has moved it: centred, its client area at design size.
 QRect centredDesignFrame(const TfrmMain &form)
@@ -88,7 +98,10 @@ QStringList shownTexts()
     return texts;
 }
 
-bool armed(const TfrmMain &form) { return form.cmdPrint->Tag == 100 || form.TimerAutoPrint->isActive(); }
+bool armed(const TfrmMain &form)
+{
+    return form.cmdPrint->Tag == 100 || form.TimerAutoPrint->isActive();
+}
 
 } // namespace
 
@@ -110,7 +123,10 @@ private:
         QFile f(file(name));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    bool exists(const QString &name) const { return QFileInfo(file(name)).exists() || QFileInfo(file(name)).isSymLink(); }
+    bool exists(const QString &name) const
+    {
+        return QFileInfo(file(name)).exists() || QFileInfo(file(name)).isSymLink();
+    }
 
     // The window as the program shows it, its first activation done.
     std::unique_ptr<TfrmMain> shownWindow()
@@ -169,17 +185,18 @@ private slots:
         const QStringList two{"   2  a.doc", "   1  b.jpg"};
         QTest::newRow("CR LF") << "D:\\docs\\\r\n" + kPlacedLines << QByteArray("   2  a.doc\r\n   1  b.jpg\r\n")
                                << "D:\\docs\\" << two;
-        QTest::newRow("lone CR") << QByteArray("/srv/docs/\r10\r20\r500\r400\r") << QByteArray("   2  a.doc\r   1  b.jpg")
-                                 << "/srv/docs/" << two;
-        QTest::newRow("lone LF") << QByteArray("/srv/docs/\n10\n20\n500\n400") << QByteArray("   2  a.doc\n   1  b.jpg\n")
-                                 << "/srv/docs/" << two;
+        QTest::newRow("lone CR") << QByteArray("/srv/docs/\r10\r20\r500\r400\r")
+                                 << QByteArray("   2  a.doc\r   1  b.jpg") << "/srv/docs/" << two;
+        QTest::newRow("lone LF") << QByteArray("/srv/docs/\n10\n20\n500\n400")
+                                 << QByteArray("   2  a.doc\n   1  b.jpg\n") << "/srv/docs/" << two;
         QTest::newRow("LF CR makes an empty entry")
-            << QByteArray("/d/\n10\n20\n500\n400\n") << QByteArray("   2  a.doc\n\r   1  b.jpg\n")
-            << "/d/" << QStringList{"   2  a.doc", "", "   1  b.jpg"};
+            << QByteArray("/d/\n10\n20\n500\n400\n") << QByteArray("   2  a.doc\n\r   1  b.jpg\n") << "/d/"
+            << QStringList{"   2  a.doc", "", "   1  b.jpg"};
         QTest::newRow("empty line in the middle")
-            << QByteArray("/d/\n10\n20\n500\n400\n") << QByteArray("   2  a.doc\r\n\r\n   1  b.jpg\r\n")
-            << "/d/" << QStringList{"   2  a.doc", "", "   1  b.jpg"};
-        QTest::newRow("empty data file") << QByteArray("/d/\n10\n20\n500\n400\n") << QByteArray() << "/d/" << QStringList();
+            << QByteArray("/d/\n10\n20\n500\n400\n") << QByteArray("   2  a.doc\r\n\r\n   1  b.jpg\r\n") << "/d/"
+            << QStringList{"   2  a.doc", "", "   1  b.jpg"};
+        QTest::newRow("empty data file") << QByteArray("/d/\n10\n20\n500\n400\n") << QByteArray() << "/d/"
+                                         << QStringList();
         QTest::newRow("blanks before the numbers, hexadecimal")
             << QByteArray("/d/\n  10\n 20\n $1F4\n0x190\n") << QByteArray("   1  a.doc") << "/d/"
             << QStringList{"   1  a.doc"};
@@ -328,30 +345,39 @@ private slots:
             QStringLiteral("No mapping for the Unicode character exists in the target multi-byte code page.");
         QTest::newRow("plain parameter file without its data file")
             << kPara << "/d/\n" + kPlacedLines << QByteArray()
-            << "Cannot open file \"%1VelmoraData.Dat\". No such file or directory." << "" << 0 << 210;
+            << "Cannot open file \"%1VelmoraData.Dat\". No such file or directory."
+            << "" << 0 << 210;
         QTest::newRow("SP parameter file without its data file")
-            << kParaSP << "/d/\n1\n" + kPlacedLines + "148\n210\n" << QByteArray()
-            << "Cannot open file \"%1VelmoraDataSP.Dat\". No such file or directory." << "" << 0 << 210;
-        QTest::newRow("blank after a number") << kPara << QByteArray("/d/\n10\n20 \n500\n400\n") << entry
-                                              << "'20 ' is not a valid integer value." << "/d/" << 1 << 210;
-        QTest::newRow("tab before a number") << kPara << QByteArray("/d/\n\t10\n20\n500\n400\n") << entry
-                                             << "'\t10' is not a valid integer value." << "/d/" << 0 << 210;
+            << kParaSP << "/d/\n1\n" + kPlacedLines + "148\n210\n"
+            << QByteArray() << "Cannot open file \"%1VelmoraDataSP.Dat\". No such file or directory."
+            << "" << 0 << 210;
+        QTest::newRow("blank after a number")
+            << kPara << QByteArray("/d/\n10\n20 \n500\n400\n") << entry << "'20 ' is not a valid integer value."
+            << "/d/" << 1 << 210;
+        QTest::newRow("tab before a number")
+            << kPara << QByteArray("/d/\n\t10\n20\n500\n400\n") << entry << "'\t10' is not a valid integer value."
+            << "/d/" << 0 << 210;
         QTest::newRow("decimal beyond 32 bits") << kPara << QByteArray("/d/\n10\n20\n500\n2147483648\n") << entry
-                                                << "'2147483648' is not a valid integer value." << "/d/" << 3 << 210;
-        QTest::newRow("plain parameter file of 4 lines") << kPara << QByteArray("/d/\n10\n20\n500\n") << entry
-                                                         << "List index out of bounds (4)" << "/d/" << 3 << 210;
+                                                << "'2147483648' is not a valid integer value."
+                                                << "/d/" << 3 << 210;
+        QTest::newRow("plain parameter file of 4 lines")
+            << kPara << QByteArray("/d/\n10\n20\n500\n") << entry << "List index out of bounds (4)"
+            << "/d/" << 3 << 210;
         QTest::newRow("empty parameter file") << kPara << QByteArray() << entry << "List index out of bounds (0)"
                                               << "" << 0 << 210;
-        QTest::newRow("SP parameter file of 7 lines")
-            << kParaSP << "/d/\n1\n" + kPlacedLines + "148\n" << entry << "List index out of bounds (7)" << "/d/" << 4
-            << 148;
+        QTest::newRow("SP parameter file of 7 lines") << kParaSP << "/d/\n1\n" + kPlacedLines + "148\n"
+                                                      << entry << "List index out of bounds (7)"
+                                                      << "/d/" << 4 << 148;
         QTest::newRow("SP parameter file without its flag line")
-            << kParaSP << QByteArray("/d/\n") << entry << "List index out of bounds (1)" << "/d/" << 0 << 210;
-        QTest::newRow("SP page width not a number")
-            << kParaSP << "/d/\n1\n" + kPlacedLines + "A4\n297\n" << entry << "'A4' is not a valid integer value."
-            << "/d/" << 4 << 210;
-        QTest::newRow("UTF-16 without mark") << kPara << QStringEncoder(QStringConverter::Utf16LE).encode(QStringLiteral("C:\\docs\\\r\n10\r\n")).operator QByteArray()
-                                             << entry << "List index out of bounds (1)" << "C" << 0 << 210;
+            << kParaSP << QByteArray("/d/\n") << entry << "List index out of bounds (1)"
+            << "/d/" << 0 << 210;
+        QTest::newRow("SP page width not a number") << kParaSP << "/d/\n1\n" + kPlacedLines + "A4\n297\n"
+                                                    << entry << "'A4' is not a valid integer value."
+                                                    << "/d/" << 4 << 210;
+        QTest::newRow("UTF-16 without mark")
+            << kPara << encoded(QStringConverter::Utf16LE, QStringLiteral("C:\\docs\\\r\n10\r\n")) << entry
+            << "List index out of bounds (1)"
+            << "C" << 0 << 210;
         QTest::newRow("invalid UTF-8 in the parameter file")
             << kPara << "\xEF\xBB\xBF/d\xC3/\n" + kPlacedLines << entry << noMapping << "" << 0 << 210;
         QTest::newRow("invalid UTF-8 in the data file")
@@ -404,7 +430,8 @@ private slots:
         write(kPara, "/d/\n" + kPlacedLines);
         QVERIFY(QDir().mkpath(file(kData)));
         auto form = shownWindow();
-        QCOMPARE(shownTexts(), QStringList{QStringLiteral("Cannot open file \"%1\". Is a directory.").arg(canonicalFile(kData))});
+        QCOMPARE(shownTexts(),
+                 QStringList{QStringLiteral("Cannot open file \"%1\". Is a directory.").arg(canonicalFile(kData))});
         expectUntouched(*form, 0);
         QVERIFY(exists(kPara));
     }
@@ -453,7 +480,8 @@ private slots:
         QFETCH(QString, plantedFile);
         QFETCH(bool, symbolicLink);
         const bool sp = plantedFile == kParaSP || plantedFile == kDataSP;
-        const QByteArray parameters = sp ? "/planted/\n1\n" + kPlacedLines + "148\n210\n" : "/planted/\n" + kPlacedLines;
+        const QByteArray parameters =
+            sp ? "/planted/\n1\n" + kPlacedLines + "148\n210\n" : "/planted/\n" + kPlacedLines;
         const QByteArray data = "   1  secret.xls\n";
         write(sp ? kParaSP : kPara, parameters);
         write(sp ? kDataSP : kData, data);
@@ -469,7 +497,8 @@ private slots:
             reason = QStringLiteral("The file belongs to another user");
         }
         auto form = shownWindow();
-        QCOMPARE(shownTexts(), QStringList{QStringLiteral("Cannot open file \"%1\". %2.").arg(canonicalFile(plantedFile), reason)});
+        QCOMPARE(shownTexts(),
+                 QStringList{QStringLiteral("Cannot open file \"%1\". %2.").arg(canonicalFile(plantedFile), reason)});
         QCOMPARE(form->DocPath, QString());
         QCOMPARE(form->DefaultPageWidth, 210);
         expectUntouched(*form, 0);

@@ -20,7 +20,10 @@ namespace {
 const QString kNoMapping =
     QStringLiteral("No mapping for the Unicode character exists in the target multi-byte code page");
 
-QByteArray bytes(const char *data, int size) { return QByteArray(data, size); }
+QByteArray bytes(const char *data, int size)
+{
+    return QByteArray(data, size);
+}
 
 void writeFile(const QString &path, const QByteArray &content)
 {
@@ -97,41 +100,54 @@ private slots:
         QTest::newRow("no trimming") << QByteArray(" a \t\n\t ") << utf8 << QStringList{" a \t", "\t "} << QString();
         QTest::newRow("NUL ends the text") << bytes("a\nb\0c\nd", 7) << utf8 << ab << QString();
         QTest::newRow("NUL first") << bytes("\0a", 2) << utf8 << QStringList() << QString();
-        QTest::newRow("UTF-8 with mark") << QByteArray("\xEF\xBB\xBFx\xC3\xA9\n\xE4\xBD\xA0")
-                                         << QByteArray("GBK") << QStringList{"xé", "你"} << QString();
+        QTest::newRow("UTF-8 with mark") << QByteArray("\xEF\xBB\xBFx\xC3\xA9\n\xE4\xBD\xA0") << QByteArray("GBK")
+                                         << QStringList{"xé", "你"} << QString();
         QTest::newRow("only the UTF-8 mark") << QByteArray("\xEF\xBB\xBF") << utf8 << QStringList() << QString();
         QTest::newRow("a second mark is text")
             << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBFx") << utf8 << QStringList{QStringLiteral("\uFEFFx")} << QString();
-        QTest::newRow("UTF-16 LE with mark") << bytes("\xFF\xFE" "a\0\r\0\n\0" "`O", 10) << utf8
-                                             << QStringList{"a", "你"} << QString();
-        QTest::newRow("UTF-16 BE with mark") << bytes("\xFE\xFF\0a\0\n\0\r\0b", 10) << utf8
-                                             << QStringList{"a", "", "b"} << QString();
-        QTest::newRow("UTF-16 code 0 ends the text") << bytes("\xFF\xFE" "a\0\0\0b\0", 8) << utf8
-                                                     << QStringList{"a"} << QString();
-        QTest::newRow("UTF-16 odd last byte") << bytes("\xFF\xFE" "a\0b", 5) << utf8
-                                              << QStringList{QStringLiteral("a\uFFFD")} << QString();
+        QTest::newRow("UTF-16 LE with mark") << bytes("\xFF\xFE"
+                                                      "a\0\r\0\n\0"
+                                                      "`O",
+                                                      10)
+                                             << utf8 << QStringList{"a", "你"} << QString();
+        QTest::newRow("UTF-16 BE with mark")
+            << bytes("\xFE\xFF\0a\0\n\0\r\0b", 10) << utf8 << QStringList{"a", "", "b"} << QString();
+        QTest::newRow("UTF-16 code 0 ends the text") << bytes("\xFF\xFE"
+                                                              "a\0\0\0b\0",
+                                                              8)
+                                                     << utf8 << QStringList{"a"} << QString();
+        QTest::newRow("UTF-16 odd last byte") << bytes("\xFF\xFE"
+                                                       "a\0b",
+                                                       5)
+                                              << utf8 << QStringList{QStringLiteral("a\uFFFD")} << QString();
         QTest::newRow("UTF-16 without mark: first zero byte ends the text")
             << bytes("C\0:\0\\\0\n\0", 8) << utf8 << QStringList{"C"} << QString();
-        QTest::newRow("invalid UTF-8 after the mark") << QByteArray("\xEF\xBB\xBF" "ab\xFF\n") << utf8
-                                                      << QStringList() << kNoMapping;
-        QTest::newRow("UTF-8 cut off at the end") << QByteArray("\xEF\xBB\xBF" "ab\xE4\xBD") << utf8
-                                                  << QStringList() << kNoMapping;
-        QTest::newRow("encoded surrogate") << QByteArray("\xEF\xBB\xBF\xED\xA0\x80") << utf8 << QStringList()
-                                           << kNoMapping;
-        QTest::newRow("invalid UTF-8 behind a NUL still counts")
-            << bytes("\xEF\xBB\xBF" "a\0\xFF", 6) << utf8 << QStringList() << kNoMapping;
+        QTest::newRow("invalid UTF-8 after the mark") << QByteArray("\xEF\xBB\xBF"
+                                                                    "ab\xFF\n")
+                                                      << utf8 << QStringList() << kNoMapping;
+        QTest::newRow("UTF-8 cut off at the end") << QByteArray("\xEF\xBB\xBF"
+                                                                "ab\xE4\xBD")
+                                                  << utf8 << QStringList() << kNoMapping;
+        QTest::newRow("encoded surrogate")
+            << QByteArray("\xEF\xBB\xBF\xED\xA0\x80") << utf8 << QStringList() << kNoMapping;
+        QTest::newRow("invalid UTF-8 behind a NUL still counts") << bytes("\xEF\xBB\xBF"
+                                                                          "a\0\xFF",
+                                                                          6)
+                                                                 << utf8 << QStringList() << kNoMapping;
         QTest::newRow("locale UTF-8, invalid bytes replaced")
-            << QByteArray("a\xFF" "b\n\xC3") << utf8 << QStringList{QStringLiteral("a\uFFFDb"), QStringLiteral("\uFFFD")}
-            << QString();
+            << QByteArray("a\xFF"
+                          "b\n\xC3")
+            << utf8 << QStringList{QStringLiteral("a\uFFFDb"), QStringLiteral("\uFFFD")} << QString();
         QTest::newRow("locale GBK") << QByteArray("\xC4\xE3\xBA\xC3\r\nx") << QByteArray("GBK")
                                     << QStringList{"你好", "x"} << QString();
         QTest::newRow("locale GBK, undecodable byte replaced")
-            << QByteArray("\xFF" "a\xC4\xE3") << QByteArray("GBK") << QStringList{QStringLiteral("\uFFFDa你")}
-            << QString();
+            << QByteArray("\xFF"
+                          "a\xC4\xE3")
+            << QByteArray("GBK") << QStringList{QStringLiteral("\uFFFDa你")} << QString();
         QTest::newRow("locale GBK, lead byte cut off at the end")
             << QByteArray("a\xC4") << QByteArray("GBK") << QStringList{QStringLiteral("a\uFFFD")} << QString();
-        QTest::newRow("locale Latin-1") << QByteArray("caf\xE9") << QByteArray("ISO-8859-1")
-                                        << QStringList{"café"} << QString();
+        QTest::newRow("locale Latin-1") << QByteArray("caf\xE9") << QByteArray("ISO-8859-1") << QStringList{"café"}
+                                        << QString();
         QTest::newRow("unknown character set read as UTF-8")
             << QByteArray("\xC3\xA9\xFF") << QByteArray("NO-SUCH-CHARSET") << QStringList{QStringLiteral("é\uFFFD")}
             << QString();
@@ -205,12 +221,18 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("missing") << "missing.txt" << "No such file or directory";
-        QTest::newRow("directory") << "adir" << "Is a directory";
-        QTest::newRow("symbolic link to a good file") << "link.txt" << "The file is a symbolic link";
-        QTest::newRow("dangling symbolic link") << "dangling.txt" << "The file is a symbolic link";
-        QTest::newRow("FIFO") << "fifo" << "The file is not a regular file";
-        QTest::newRow("owned by another user") << "foreign.txt" << "The file belongs to another user";
+        QTest::newRow("missing") << "missing.txt"
+                                 << "No such file or directory";
+        QTest::newRow("directory") << "adir"
+                                   << "Is a directory";
+        QTest::newRow("symbolic link to a good file") << "link.txt"
+                                                      << "The file is a symbolic link";
+        QTest::newRow("dangling symbolic link") << "dangling.txt"
+                                                << "The file is a symbolic link";
+        QTest::newRow("FIFO") << "fifo"
+                              << "The file is not a regular file";
+        QTest::newRow("owned by another user") << "foreign.txt"
+                                               << "The file belongs to another user";
     }
     void refusedFiles()
     {
@@ -266,9 +288,10 @@ private slots:
             const LockHolder holder(file, LockKind(kind));
             QVERIFY(holder.locked());
             QCOMPARE(openFailure(file),
-                     refused ? QStringLiteral("Cannot open file \"%1\". The file is locked for writing by another process")
-                                   .arg(file)
-                             : QString());
+                     refused
+                         ? QStringLiteral("Cannot open file \"%1\". The file is locked for writing by another process")
+                               .arg(file)
+                         : QString());
         }
         // Once the other process lets go, and after our own read, the file opens and can be locked again.
         QCOMPARE(readWholeFileDenyWrite(file), QByteArray("content"));
