@@ -132,12 +132,12 @@ private:
     std::unique_ptr<TfrmMain> shownWindow()
     {
         auto form = std::make_unique<TfrmMain>();
+        // Keep an armed run from starting while the test looks at the window.
+        form->TimerAutoPrint->blockSignals(true);
         form->show();
         if (!QTest::qWaitForWindowExposed(form.get()))
             qWarning("window not exposed");
         QTest::qWait(20);
-        // Keep an armed run from starting while the test looks at the window.
-        form->TimerAutoPrint->blockSignals(true);
         return form;
     }
 
