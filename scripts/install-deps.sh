@@ -11,6 +11,7 @@ $SUDO apt-get install -y --no-install-recommends \
   libjpeg62-turbo-dev libjpeg-turbo-progs \
   libcups2-dev cups cups-client cups-filters cups-bsd \
   poppler-utils \
+  locales \
   fonts-wqy-microhei fonts-noto-cjk \
   xvfb xauth x11-apps imagemagick \
   libreoffice-core libreoffice-writer libreoffice-calc \

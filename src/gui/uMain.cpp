@@ -2,13 +2,18 @@
 
 #include "core/printentry.h"
 #include "gui/uInputAFloat.h"
+#include "core/handoff.h"
 #include "platform/application.h"
+#include "platform/filesystem.h"
+#include "platform/textfile.h"
 #include "platform/tmppath.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSessionManager>
+
+#include <optional>
 
 namespace gui {
 
@@ -261,11 +266,76 @@ bool TfrmMain::runCloseQuery()
 
 // ---- Hand-off files ----------------------------------------------------------------------
 
+namespace {
+
+// The plain pair when its parameter file exists, else the SP pair when its one does.
+std::optional<core::HandOffPair> presentHandOffPair(const QString &tmpFilePath)
+{
+    for (const core::HandOffPair &pair : {core::plainHandOffPair(tmpFilePath), core::spHandOffPair(tmpFilePath)}) {
+        if (platform::fileEntryExists(pair.parameterFile))
+            return pair;
+    }
+    return std::nullopt;
+}
+
+struct HandOffContent {
+    QStringList parameters;
+    QStringList entries;
+};
+
+// Both files in full, the parameter file first; nothing is applied before both are read.
+HandOffContent readHandOffPair(const core::HandOffPair &pair)
+{
+    HandOffContent content;
+    content.parameters = platform::readTextFileLines(pair.parameterFile);
+    content.entries = platform::readTextFileLines(pair.dataFile);
+    return content;
+}
+
+void deleteHandOffPair(const core::HandOffPair &pair)
+{
+    platform::deleteFileQuietly(pair.parameterFile);
+    platform::deleteFileQuietly(pair.dataFile);
+}
+
+} // namespace
+
 void TfrmMain::FormActivate(QObject *)
 {
     if (!IsFirstAct)
         return;
     IsFirstAct = false;
+
+    const std::optional<core::HandOffPair> pair = presentHandOffPair(TmpFilePath);
+    if (!pair)
+        return;
+    const bool sp = pair->kind == core::HandOffKind::SP;
+    const HandOffContent content = readHandOffPair(*pair);
+    const QStringList &lines = content.parameters;
+
+    int line = 0;
+    DocPath = core::lineAt(lines, line++);
+    EditSouPath->setText(DocPath);
+    const QString autoPrintFlag = sp ? core::lineAt(lines, line++) : QString();
+    // Each value is converted right before it is applied, so a bad line leaves the ones before it.
+    setLeft(core::integerLineAt(lines, line++));
+    setTop(core::integerLineAt(lines, line++));
+    setWidth(core::integerLineAt(lines, line++));
+    setHeight(core::integerLineAt(lines, line++));
+    if (sp) {
+        DefaultPageWidth = core::integerLineAt(lines, line++);
+        DefaultPageHeight = core::integerLineAt(lines, line++);
+    }
+
+    for (const QString &entry : content.entries)
+        ListFiles->appendEntry(entry, true);
+
+    if (!sp) {
+        deleteHandOffPair(*pair);
+    } else if (autoPrintFlag == QStringLiteral("1")) {
+        cmdPrint->Tag = 100;
+        TimerAutoPrint->start();
+    }
 }
 
 // ---- Selection commands ------------------------------------------------------------------
