@@ -8,8 +8,13 @@
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 
 #include "gui/widgets.h"
+
+namespace platform {
+class Printer;
+}
 
 namespace gui {
 
@@ -76,6 +81,12 @@ public:
     void cmdPrintClick(TaggedButton *Sender);
     void TimerAutoPrintTimer(QObject *Sender);
 
+    // Image printing: one page per call on the image printer; shows its own failures.
+    void PrintJPG(const QString &SouJPGFile);
+    // The system's default printer unless replaced (tests put a recording printer here).
+    void setImagePrinter(std::shared_ptr<platform::Printer> printer);
+    platform::Printer &imagePrinter();
+
 protected:
     bool event(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -86,6 +97,8 @@ private:
     void buildControls();
     void centreOnScreen();
     bool m_shownOnce = false;
+    std::shared_ptr<platform::Printer> m_imagePrinter;
+    const bool m_screenHadPalette; // 8 bits per pixel or fewer at start
 };
 
 } // namespace gui
