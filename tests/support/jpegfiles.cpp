@@ -9,7 +9,7 @@ namespace testsupport {
 
 namespace {
 
-QByteArray compress(int width, int height, int components, J_COLOR_SPACE space, int quality,
+QByteArray compress(int width, int height, int components, J_COLOR_SPACE space, int quality, bool progressive,
                     const std::function<const unsigned char *(int row)> &rowAt)
 {
     jpeg_compress_struct cinfo;
@@ -25,6 +25,8 @@ QByteArray compress(int width, int height, int components, J_COLOR_SPACE space, 
     cinfo.in_color_space = space;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
+    if (progressive)
+        jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(rowAt(int(cinfo.next_scanline)));
@@ -39,17 +41,17 @@ QByteArray compress(int width, int height, int components, J_COLOR_SPACE space, 
 
 } // namespace
 
-QByteArray encodeJpeg(const QImage &picture, int quality)
+QByteArray encodeJpeg(const QImage &picture, int quality, bool progressive)
 {
     const bool grey = picture.format() == QImage::Format_Grayscale8;
     const QImage source = grey ? picture : picture.convertToFormat(QImage::Format_RGB888);
-    return compress(source.width(), source.height(), grey ? 1 : 3, grey ? JCS_GRAYSCALE : JCS_RGB, quality,
+    return compress(source.width(), source.height(), grey ? 1 : 3, grey ? JCS_GRAYSCALE : JCS_RGB, quality, progressive,
                     [&](int row) { return source.constScanLine(row); });
 }
 
 QByteArray encodeCmykJpeg(int width, int height, const QByteArray &cmykPixels, int quality)
 {
-    return compress(width, height, 4, JCS_CMYK, quality, [&](int row) {
+    return compress(width, height, 4, JCS_CMYK, quality, false, [&](int row) {
         return reinterpret_cast<const unsigned char *>(cmykPixels.constData()) + qsizetype(row) * width * 4;
     });
 }

@@ -8,9 +8,9 @@
 
 namespace testsupport {
 
-// Colour (3 components, RGB888 picture), greyscale (Grayscale8) or CMYK (4 bytes per pixel in
-// `pixels`, rows of width × 4) at the given quality.
-QByteArray encodeJpeg(const QImage &picture, int quality = 95);
+// Colour (3 components from any non-grey picture) or greyscale (from Grayscale8); CMYK from
+// 4 bytes per pixel, rows of width × 4.
+QByteArray encodeJpeg(const QImage &picture, int quality = 95, bool progressive = false);
 QByteArray encodeCmykJpeg(int width, int height, const QByteArray &cmykPixels, int quality = 100);
 
 // The same file with the frame header's size replaced (nothing else changes).
