@@ -48,7 +48,11 @@ void PdfFilePrinter::drawStretched(const QRect &destination, const QImage &pictu
 {
     if (!printing())
         throw core::Error(QStringLiteral("Printer is not currently printing"));
-    m_painter.drawImage(QRectF(destination), picture);
+    // Qt's PDF engine turns every picture that is not 32-bit into ARGB32 and then scans it for a
+    // soft mask; an opaque 32-bit copy spares that pass and its memory.
+    const bool opaque32 = picture.format() == QImage::Format_RGB32;
+    m_painter.drawImage(QRectF(destination), opaque32 || picture.hasAlphaChannel() ? picture
+                                                                                  : picture.convertToFormat(QImage::Format_RGB32));
 }
 
 void PdfFilePrinter::endDoc()
