@@ -5,7 +5,6 @@
 #include "support/lockholder.h"
 #include "support/recordingprinter.h"
 
-#include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <optional>
@@ -18,18 +17,6 @@ using testsupport::RecordingPrinter;
 namespace {
 
 const QString kNoPrinter = QStringLiteral("没有打印机，请选择打印机！ ");
-
-// Four quadrants of distinct colours, so orientation is visible.
-QImage quadrants(int width, int height)
-{
-    QImage picture(width, height, QImage::Format_RGB888);
-    QPainter painter(&picture);
-    painter.fillRect(0, 0, width / 2, height / 2, Qt::red);
-    painter.fillRect(width / 2, 0, width - width / 2, height / 2, Qt::green);
-    painter.fillRect(0, height / 2, width / 2, height - height / 2, Qt::blue);
-    painter.fillRect(width / 2, height / 2, width - width / 2, height - height / 2, Qt::yellow);
-    return picture;
-}
 
 bool near(QRgb actual, QColor expected)
 {
@@ -116,7 +103,7 @@ private slots:
         m_form->DefaultPageWidth = pageWidthMm;
         m_form->DefaultPageHeight = pageHeightMm;
         m_printer->dpiX = m_printer->dpiY = dpi;
-        const QImage source = quadrants(picture.width(), picture.height());
+        const QImage source = testsupport::quadrants(picture.width(), picture.height());
         m_form->PrintJPG(jpegFile(QStringLiteral("p.jpg"), source));
 
         QCOMPARE(shownTexts(), QStringList());
@@ -187,8 +174,8 @@ private slots:
         QFETCH(int, failure);
         QFETCH(bool, jobAborted);
 
-        const QByteArray landscape = testsupport::encodeJpeg(quadrants(64, 48));
-        const QByteArray portrait = testsupport::encodeJpeg(quadrants(48, 64), 90, true);
+        const QByteArray landscape = testsupport::encodeJpeg(testsupport::quadrants(64, 48));
+        const QByteArray portrait = testsupport::encodeJpeg(testsupport::quadrants(48, 64), 90, true);
         // A later scan that names a component the frame lacks: the header loads, decoding fails.
         auto broken = [](QByteArray progressive) {
             const int second = progressive.indexOf("\xFF\xDA", progressive.indexOf("\xFF\xDA") + 2);
@@ -200,7 +187,7 @@ private slots:
             {"portrait", portrait},
             {"empty", {}},
             {"text", "just some text\n"},
-            {"broken landscape", broken(testsupport::encodeJpeg(quadrants(64, 48), 90, true))},
+            {"broken landscape", broken(testsupport::encodeJpeg(testsupport::quadrants(64, 48), 90, true))},
             {"broken portrait", broken(portrait)},
             {"huge landscape", testsupport::withFrameSize(landscape, 65500, 60000)},
             {"huge portrait", testsupport::withFrameSize(landscape, 60000, 65500)},
@@ -239,7 +226,7 @@ private slots:
 
     void printerAskedAgainEveryCall()
     {
-        const QString path = jpegFile(QStringLiteral("again.jpg"), quadrants(40, 30));
+        const QString path = jpegFile(QStringLiteral("again.jpg"), testsupport::quadrants(40, 30));
         m_printer->failure = RecordingPrinter::Failure::NoPrinter;
         m_form->PrintJPG(path);
         QCOMPARE(shownTexts(), QStringList{kNoPrinter});
@@ -252,7 +239,7 @@ private slots:
     void pendingEventsHandledInsideTheJob()
     {
         // A posted call runs while the job is open, between drawing and its end.
-        const QString path = jpegFile(QStringLiteral("events.jpg"), quadrants(40, 30));
+        const QString path = jpegFile(QStringLiteral("events.jpg"), testsupport::quadrants(40, 30));
         int drawnAtEvent = -1;
         bool endedAtEvent = true;
         QMetaObject::invokeMethod(

@@ -6,7 +6,6 @@
 #include "support/cupsscheduler.h"
 #include "support/jpegfiles.h"
 
-#include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -19,17 +18,6 @@ using testsupport::CupsScheduler;
 namespace {
 
 const QString kNoPrinter = QStringLiteral("没有打印机，请选择打印机！ ");
-
-QImage quadrants(int width, int height)
-{
-    QImage picture(width, height, QImage::Format_RGB888);
-    QPainter painter(&picture);
-    painter.fillRect(0, 0, width / 2, height / 2, Qt::red);
-    painter.fillRect(width / 2, 0, width - width / 2, height / 2, Qt::green);
-    painter.fillRect(0, height / 2, width / 2, height - height / 2, Qt::blue);
-    painter.fillRect(width / 2, height / 2, width - width / 2, height - height / 2, Qt::yellow);
-    return picture;
-}
 
 QString run(const QString &program, const QStringList &arguments)
 {
@@ -92,7 +80,7 @@ private slots:
         QVERIFY2(m_cups.start(&error), qPrintable(error));
         QVERIFY(m_dir.isValid());
         m_landscape = m_dir.filePath(QStringLiteral("landscape.jpg"));
-        QVERIFY(testsupport::writeFile(m_landscape, testsupport::encodeJpeg(quadrants(800, 600), 95)));
+        QVERIFY(testsupport::writeFile(m_landscape, testsupport::encodeJpeg(testsupport::quadrants(800, 600), 95)));
     }
     void init() { MessageBox::setAnsweringMode(true); }
     void cleanup()

@@ -1,6 +1,7 @@
 #include "jpegfiles.h"
 
 #include <QFile>
+#include <QPainter>
 #include <cstdio>
 #include <functional>
 #include <jpeglib.h>
@@ -73,6 +74,17 @@ QByteArray withFrameSize(QByteArray jpeg, int width, int height)
         i += 2 + length;
     }
     return {};
+}
+
+QImage quadrants(int width, int height)
+{
+    QImage picture(width, height, QImage::Format_RGB888);
+    QPainter painter(&picture);
+    painter.fillRect(0, 0, width / 2, height / 2, Qt::red);
+    painter.fillRect(width / 2, 0, width - width / 2, height / 2, Qt::green);
+    painter.fillRect(0, height / 2, width / 2, height - height / 2, Qt::blue);
+    painter.fillRect(width / 2, height / 2, width - width / 2, height - height / 2, Qt::yellow);
+    return picture;
 }
 
 bool writeFile(const QString &path, const QByteArray &content)

@@ -16,6 +16,10 @@ QByteArray encodeCmykJpeg(int width, int height, const QByteArray &cmykPixels, i
 // The same file with the frame header's size replaced (nothing else changes).
 QByteArray withFrameSize(QByteArray jpeg, int width, int height);
 
+// Red, green, blue and yellow quadrants (top-left, top-right, bottom-left, bottom-right), so that
+// a turn or a flip is visible.
+QImage quadrants(int width, int height);
+
 bool writeFile(const QString &path, const QByteArray &content);
 
 } // namespace testsupport

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QPrinter>
+#include <new>
 
 namespace platform {
 
@@ -50,9 +51,11 @@ void PdfFilePrinter::drawStretched(const QRect &destination, const QImage &pictu
         throw core::Error(QStringLiteral("Printer is not currently printing"));
     // Qt's PDF engine turns every picture that is not 32-bit into ARGB32 and then scans it for a
     // soft mask; an opaque 32-bit copy spares that pass and its memory.
-    const bool opaque32 = picture.format() == QImage::Format_RGB32;
-    m_painter.drawImage(QRectF(destination), opaque32 || picture.hasAlphaChannel() ? picture
-                                                                                  : picture.convertToFormat(QImage::Format_RGB32));
+    const bool keep = picture.format() == QImage::Format_RGB32 || picture.hasAlphaChannel();
+    const QImage drawn = keep ? picture : picture.convertToFormat(QImage::Format_RGB32);
+    if (drawn.isNull())
+        throw std::bad_alloc(); // Qt would silently draw nothing
+    m_painter.drawImage(QRectF(destination), drawn);
 }
 
 void PdfFilePrinter::endDoc()
