@@ -133,7 +133,7 @@ int main(int argc, char **argv)
     platform::PdfFilePrinter printer(pdf, 1200, 1200, platform::PdfFilePrinter::a4Layout());
     printer.beginDoc();
     timer.restart();
-    printer.drawStretched(QRect(0, 823, 9921, 13228), picture);
+    printer.drawStretched(QRect(0, 823, 9921, 13228), std::move(picture));
     const double drawMs = ms(timer);
     timer.restart();
     printer.endDoc();

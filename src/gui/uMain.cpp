@@ -331,7 +331,8 @@ void TfrmMain::PrintJPG(const QString &SouJPGFile)
             printer.beginDoc();
             if (picture.isNull())
                 picture = image.decode(m_screenHadPalette);
-            printer.drawStretched(QRect(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top), picture);
+            printer.drawStretched(QRect(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top),
+                                  std::move(picture));
             QCoreApplication::processEvents();
             printer.endDoc();
         } catch (...) {

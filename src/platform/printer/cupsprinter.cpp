@@ -113,11 +113,11 @@ void CupsPrinter::beginDoc()
     m_job->beginDoc();
 }
 
-void CupsPrinter::drawStretched(const QRect &destination, const QImage &picture)
+void CupsPrinter::drawStretched(const QRect &destination, QImage picture)
 {
     if (!m_job)
         throw core::Error(QStringLiteral("Printer is not currently printing"));
-    m_job->drawStretched(destination, picture);
+    m_job->drawStretched(destination, std::move(picture));
 }
 
 void CupsPrinter::endDoc()
