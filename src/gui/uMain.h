@@ -8,9 +8,14 @@
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 
 #include "gui/widgets.h"
 #include "office/components.h"
+
+namespace platform {
+class Printer;
+}
 
 namespace gui {
 
@@ -92,6 +97,11 @@ public:
 
     // The close query as the window's close and the desktop session's end run it; its answer.
     bool runCloseQuery();
+    // Image printing: one page per call on the image printer; shows its own failures.
+    void PrintJPG(const QString &SouJPGFile);
+    // The system's default printer unless replaced (tests put a recording printer here).
+    void setImagePrinter(std::shared_ptr<platform::Printer> printer);
+    platform::Printer &imagePrinter();
 
 protected:
     bool event(QEvent *event) override;
@@ -105,6 +115,8 @@ private:
     void centreOnScreen();
     bool m_shownOnce = false;
     bool m_printRunning = false;
+    std::shared_ptr<platform::Printer> m_imagePrinter;
+    const bool m_screenHadPalette; // 8 bits per pixel or fewer at start
 };
 
 } // namespace gui

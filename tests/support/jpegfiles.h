@@ -1,0 +1,25 @@
+#pragma once
+// Writes JPEG files for tests with libjpeg directly, so that every colour space can be made
+// (Qt writes neither CMYK nor chosen sampling).
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+namespace testsupport {
+
+// Colour (3 components from any non-grey picture) or greyscale (from Grayscale8); CMYK from
+// 4 bytes per pixel, rows of width × 4.
+QByteArray encodeJpeg(const QImage &picture, int quality = 95, bool progressive = false);
+QByteArray encodeCmykJpeg(int width, int height, const QByteArray &cmykPixels, int quality = 100);
+
+// The same file with the frame header's size replaced (nothing else changes).
+QByteArray withFrameSize(QByteArray jpeg, int width, int height);
+
+// Red, green, blue and yellow quadrants (top-left, top-right, bottom-left, bottom-right), so that
+// a turn or a flip is visible.
+QImage quadrants(int width, int height);
+
+bool writeFile(const QString &path, const QByteArray &content);
+
+} // namespace testsupport

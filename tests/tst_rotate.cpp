@@ -1,0 +1,98 @@
+#include "gui/rotatebitmap.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+using gui::RotateBitmap90;
+
+namespace {
+
+// The 2 × 3 picture with rows (a, b), (c, d), (e, f).
+QImage twoByThree(QImage::Format format)
+{
+    QImage picture(2, 3, QImage::Format_RGB32);
+    const QRgb a = qRgb(1, 2, 3), b = qRgb(4, 5, 6), c = qRgb(7, 8, 9), d = qRgb(10, 11, 12),
+               e = qRgb(13, 14, 15), f = qRgb(16, 17, 18);
+    const QRgb rows[3][2] = {{a, b}, {c, d}, {e, f}};
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 2; ++x)
+            picture.setPixel(x, y, rows[y][x]);
+    return picture.convertToFormat(format);
+}
+
+} // namespace
+
+class TestRotate : public QObject {
+    Q_OBJECT
+private slots:
+    void example_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::newRow("24-bit") << int(QImage::Format_RGB888);
+        QTest::newRow("32-bit") << int(QImage::Format_RGB32);
+        QTest::newRow("32-bit BGR") << int(QImage::Format_BGR888);
+    }
+    void example()
+    {
+        QFETCH(int, format);
+        QImage picture = twoByThree(QImage::Format(format));
+        RotateBitmap90(picture);
+        QCOMPARE(picture.size(), QSize(3, 2));
+        QCOMPARE(picture.format(), QImage::Format_RGB888);
+        // Rows (e, c, a) and (f, d, b): clockwise.
+        const QList<QRgb> expected = {qRgb(13, 14, 15), qRgb(7, 8, 9), qRgb(1, 2, 3),
+                                      qRgb(16, 17, 18), qRgb(10, 11, 12), qRgb(4, 5, 6)};
+        QList<QRgb> actual;
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 3; ++x)
+                actual << picture.pixel(x, y);
+        QCOMPARE(actual, expected);
+    }
+
+    void everyPixelOfLargerPictures_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::newRow("24-bit odd sizes") << int(QImage::Format_RGB888) << 131 << 67;
+        QTest::newRow("32-bit, fourth byte dropped") << int(QImage::Format_ARGB32) << 70 << 129;
+        QTest::newRow("grey palette") << int(QImage::Format_Indexed8) << 97 << 45;
+    }
+    void everyPixelOfLargerPictures()
+    {
+        QFETCH(int, format);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QImage source(width, height, QImage::Format(format));
+        QRandomGenerator random(42);
+        if (source.format() == QImage::Format_Indexed8) {
+            QList<QRgb> greys;
+            for (int i = 0; i < 236; ++i)
+                greys << qRgb(i, i, i);
+            source.setColorTable(greys);
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x)
+                    source.setPixel(x, y, random.bounded(236));
+        } else {
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x)
+                    source.setPixel(x, y, random.generate() | (source.hasAlphaChannel() ? 0x10000000u : 0xFF000000u));
+        }
+        QImage turned = source;
+        RotateBitmap90(turned);
+        QCOMPARE(turned.format(), QImage::Format_RGB888);
+        QCOMPARE(turned.size(), QSize(height, width));
+        for (int y = 0; y < width; ++y) {
+            const uchar *row = turned.constScanLine(y);
+            for (int x = 0; x < height; ++x) {
+                const QRgb expected = source.pixel(y, height - 1 - x); // BGR bytes of the source
+                const uchar *p = row + 3 * x;
+                if (p[0] != qRed(expected) || p[1] != qGreen(expected) || p[2] != qBlue(expected))
+                    QFAIL(qPrintable(QStringLiteral("pixel (%1, %2)").arg(x).arg(y)));
+            }
+        }
+    }
+};
+
+QTEST_APPLESS_MAIN(TestRotate)
+#include "tst_rotate.moc"
