@@ -32,14 +32,7 @@ QStringList repeated(const QString &line, int times)
 // The print run's Excel step for one entry, in its one silent error scope.
 void excelStep(TfrmMain &form, const QString &path, int copies)
 {
-    try {
-        form.LoadXls(path);
-        for (int copy = 0; copy < copies; ++copy)
-            form.ExcelWorkbook1.PrintOut();
-        form.ExcelWorkbook1.Save();
-        form.ExcelWorkbook1.Close();
-    } catch (...) {
-    }
+    form.PrintWorkbook(path, copies);
 }
 
 } // namespace
