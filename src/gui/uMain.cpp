@@ -1,6 +1,11 @@
 #include "gui/uMain.h"
 
+#include "core/pagefit.h"
+#include "gui/rotatebitmap.h"
 #include "platform/application.h"
+#include "platform/jpeg/jpegimage.h"
+#include "platform/messagebox.h"
+#include "platform/printer/cupsprinter.h"
 #include "platform/tmppath.h"
 
 #include <QCloseEvent>
@@ -31,7 +36,9 @@ constexpr int kEditRightMargin = TfrmMain::DesignClientWidth - 72 - 469;
 
 } // namespace
 
-TfrmMain::TfrmMain(QWidget *parent) : QWidget(parent)
+TfrmMain::TfrmMain(QWidget *parent)
+    : QWidget(parent),
+      m_screenHadPalette(QGuiApplication::primaryScreen() && QGuiApplication::primaryScreen()->depth() <= 8)
 {
     buildControls();
     FormCreate(this);
@@ -341,6 +348,58 @@ void TfrmMain::LoadXls(const QString &SelDocFile)
     if (!active)
         throw office::AutomationError(QStringLiteral("Excel has no active workbook"));
     ExcelWorkbook1.ConnectTo(std::move(active));
+}
+
+// ---- Image printing ----------------------------------------------------------------------
+
+void TfrmMain::setImagePrinter(std::shared_ptr<platform::Printer> printer)
+{
+    m_imagePrinter = std::move(printer);
+}
+
+platform::Printer &TfrmMain::imagePrinter()
+{
+    if (!m_imagePrinter)
+        m_imagePrinter = std::make_shared<platform::CupsPrinter>();
+    return *m_imagePrinter;
+}
+
+void TfrmMain::PrintJPG(const QString &SouJPGFile)
+{
+    try {
+        platform::Printer &printer = imagePrinter();
+        const int dpiX = printer.resolutionX();
+        const int dpiY = printer.resolutionY();
+        const core::PageSize page = core::pageSizeInPixels(DefaultPageWidth, DefaultPageHeight, dpiX, dpiY);
+
+        platform::JpegImage image = platform::JpegImage::load(SouJPGFile);
+        QImage picture;
+        int width = image.width();
+        int height = image.height();
+        if (core::turnsForPage(width, height, page)) {
+            picture = image.decode(m_screenHadPalette);
+            image = {}; // the turned bitmap replaces the compressed data
+            RotateBitmap90(picture);
+            width = picture.width();
+            height = picture.height();
+        }
+        const core::PageRect rect = core::fitAndCentre(width, height, page);
+
+        printer.setTitle(QStringLiteral("图片打印 "));
+        try {
+            printer.beginDoc();
+            if (picture.isNull())
+                picture = image.decode(m_screenHadPalette);
+            printer.drawStretched(QRect(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top), picture);
+            QCoreApplication::processEvents();
+            printer.endDoc();
+        } catch (...) {
+            printer.abortDoc();
+            throw;
+        }
+    } catch (...) {
+        platform::MessageBox::showMessage(QStringLiteral("没有打印机，请选择打印机！ "));
+    }
 }
 
 } // namespace gui

@@ -8,9 +8,14 @@
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 
 #include "gui/widgets.h"
 #include "office/components.h"
+
+namespace platform {
+class Printer;
+}
 
 namespace gui {
 
@@ -86,6 +91,11 @@ public:
     // Office printing.
     void PrintDocX(const QString &FileName, std::int32_t Copys);
     void LoadXls(const QString &SelDocFile);
+    // Image printing: one page per call on the image printer; shows its own failures.
+    void PrintJPG(const QString &SouJPGFile);
+    // The system's default printer unless replaced (tests put a recording printer here).
+    void setImagePrinter(std::shared_ptr<platform::Printer> printer);
+    platform::Printer &imagePrinter();
 
 protected:
     bool event(QEvent *event) override;
@@ -98,6 +108,8 @@ private:
     void setUpOfficeComponents();
     void centreOnScreen();
     bool m_shownOnce = false;
+    std::shared_ptr<platform::Printer> m_imagePrinter;
+    const bool m_screenHadPalette; // 8 bits per pixel or fewer at start
 };
 
 } // namespace gui

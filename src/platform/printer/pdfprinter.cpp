@@ -1,0 +1,77 @@
+#include "platform/printer/pdfprinter.h"
+
+#include "core/errors.h"
+
+#include <QFile>
+#include <QPrinter>
+
+namespace platform {
+
+PdfFilePrinter::PdfFilePrinter(QString outputPath, int dpiX, int dpiY, QPageLayout layout)
+    : m_outputPath(std::move(outputPath)), m_dpiX(dpiX), m_dpiY(dpiY), m_layout(std::move(layout))
+{
+}
+
+PdfFilePrinter::~PdfFilePrinter()
+{
+    abortDoc();
+}
+
+QPageLayout PdfFilePrinter::a4Layout(const QMarginsF &marginsMm)
+{
+    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, marginsMm, QPageLayout::Millimeter);
+}
+
+void PdfFilePrinter::beginDoc()
+{
+    if (printing())
+        throw core::Error(QStringLiteral("The printer is already printing"));
+    if (m_dpiX <= 0 || m_dpiY <= 0)
+        throw core::Error(QStringLiteral("Invalid printer resolution"));
+    m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    m_printer->setOutputFormat(QPrinter::PdfFormat);
+    m_printer->setOutputFileName(m_outputPath);
+    m_printer->setFullPage(false);
+    m_printer->setPageLayout(m_layout);
+    m_printer->setResolution(m_dpiX);
+    m_printer->setDocName(m_title);
+    if (!m_painter.begin(m_printer.get())) {
+        m_printer.reset();
+        throw core::Error(QStringLiteral("The print job could not be started"));
+    }
+    // The device works at dpiX in both directions; one printer pixel down is dpiX/dpiY of its units.
+    if (m_dpiY != m_dpiX)
+        m_painter.scale(1.0, qreal(m_dpiX) / m_dpiY);
+}
+
+void PdfFilePrinter::drawStretched(const QRect &destination, const QImage &picture)
+{
+    if (!printing())
+        throw core::Error(QStringLiteral("Printer is not currently printing"));
+    m_painter.drawImage(QRectF(destination), picture);
+}
+
+void PdfFilePrinter::endDoc()
+{
+    if (!printing())
+        throw core::Error(QStringLiteral("Printer is not currently printing"));
+    const bool ended = m_painter.end();
+    const bool failed = !ended || m_printer->printerState() == QPrinter::Error;
+    m_printer.reset();
+    if (failed) {
+        QFile::remove(m_outputPath);
+        throw core::Error(QStringLiteral("The print job could not be written"));
+    }
+}
+
+void PdfFilePrinter::abortDoc()
+{
+    if (!printing())
+        return;
+    m_printer->abort();
+    m_painter.end();
+    m_printer.reset();
+    QFile::remove(m_outputPath);
+}
+
+} // namespace platform
