@@ -281,14 +281,14 @@ void OfficeHost::start()
 void OfficeHost::configureProfile()
 {
     // No lock file beside the documents: a killed host would leave it behind, and the next
-    // load of that document would then fail. The system's file lock still guards writing.
+    // load of that document would then fail.
     const Reference<lang::XMultiServiceFactory> provider = configuration::theDefaultProvider::get(m_context);
     const auto nodePath =
         sequenceOf({Any(beans::NamedValue("nodepath", Any(rtl::OUString("/org.openoffice.Office.Common/Misc"))))});
     const Reference<container::XNameReplace> misc(
         provider->createInstanceWithArguments("com.sun.star.configuration.ConfigurationUpdateAccess", nodePath),
         UNO_QUERY_THROW);
-    misc->replaceByName("UseDocumentOOoLockFile", Any(false));
+    misc->replaceByName("UseLocking", Any(false));
     Reference<util::XChangesBatch>(misc, UNO_QUERY_THROW)->commitChanges();
 }
 

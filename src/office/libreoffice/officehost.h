@@ -37,6 +37,7 @@ public:
     class Document {
     public:
         bool isOpen() const { return m_component.is(); }
+        const css::uno::Reference<css::lang::XComponent> &model() const { return m_component; }
 
     private:
         friend class OfficeHost;
