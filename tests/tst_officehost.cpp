@@ -1,6 +1,7 @@
 #include "office/libreoffice/officehost.h"
 #include "support/cupsscheduler.h"
 #include "support/officefiles.h"
+#include "support/processes.h"
 
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
@@ -8,7 +9,6 @@
 #include <cppuhelper/implbase1.hxx>
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -24,33 +24,10 @@ using office::AutomationError;
 using office::libreoffice::HostSettings;
 using office::libreoffice::OfficeHost;
 using testsupport::CupsScheduler;
+using testsupport::processAlive;
+using testsupport::waitUntilGone;
 
 namespace {
-
-// A process that has ended and only waits to be reaped counts as gone.
-bool processAlive(qint64 pid)
-{
-    if (pid <= 0 || ::kill(pid_t(pid), 0) != 0)
-        return false;
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray line = stat.readAll();
-    const int close = line.lastIndexOf(')');
-    return close < 0 || line.mid(close + 2, 1) != "Z";
-}
-
-bool waitUntilGone(qint64 pid, int timeoutMs = 10000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (processAlive(pid)) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
-}
 
 QByteArray contents(const QString &path)
 {
@@ -171,8 +148,6 @@ private slots:
         host.run([](const auto &) {});
         const qint64 first = host.processId();
         const QString url = QUrl::fromLocalFile(m_locked).toString(QUrl::FullyEncoded);
-        QElapsedTimer timer;
-        timer.start();
         QVERIFY_THROWS_EXCEPTION(AutomationError, host.run([&](const css::uno::Reference<css::uno::XComponentContext> &context) {
             css::beans::PropertyValue properties[2];
             properties[0].Name = "Hidden";

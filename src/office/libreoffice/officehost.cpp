@@ -10,6 +10,7 @@
 #include <com/sun/star/document/UpdateDocMode.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/task/XInteractionAbort.hpp>
 #include <com/sun/star/task/XInteractionHandler.hpp>
 #include <com/sun/star/util/XChangesBatch.hpp>
@@ -27,10 +28,12 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace css;
@@ -148,6 +151,13 @@ auto OfficeHost::guardedCall(Work &&work) -> decltype(work())
                 throw overran();
             return result;
         }
+    } catch (const lang::DisposedException &error) {
+        if (deadline.disarm())
+            throw overran();
+        // Usually the bridge going with its host, which may still be ending.
+        if (processEnded() || m_process->waitForFinished(200))
+            discardProcess();
+        throw hostError(fromOUString(error.Message));
     } catch (const uno::Exception &error) {
         if (deadline.disarm())
             throw overran();
@@ -294,7 +304,15 @@ void OfficeHost::configureProfile()
 
 bool OfficeHost::processEnded()
 {
-    return !m_process || m_process->state() == QProcess::NotRunning || m_process->waitForFinished(0);
+    if (!m_process || m_process->state() == QProcess::NotRunning)
+        return true;
+    // Asks the kernel rather than QProcess, which learns of the end only later; the ended child
+    // is left for QProcess to reap. __WALL: QProcess's children may report their end by pidfd
+    // instead of SIGCHLD.
+    siginfo_t info{};
+    if (::waitid(P_PID, id_t(m_pid.load()), &info, WEXITED | WNOHANG | WNOWAIT | __WALL) != 0)
+        return errno == ECHILD;
+    return info.si_pid != 0;
 }
 
 void OfficeHost::killProcessGroup()
@@ -316,6 +334,7 @@ void OfficeHost::discardProcess()
     m_pid = 0;
 }
 
+// Called inside a guarded call, after a host that ended has been replaced.
 const Reference<lang::XComponent> &OfficeHost::component(const Document &document) const
 {
     if (!document.m_component.is() || document.m_generation != m_generation || !m_process)
@@ -347,28 +366,27 @@ OfficeHost::Document OfficeHost::load(const QString &path, Access access, const 
 
 void OfficeHost::print(const Document &document)
 {
-    const auto &model = component(document);
     guardedCall([&] {
-        Reference<view::XPrintable>(model, UNO_QUERY_THROW)->print(sequenceOf({property("Wait", Any(true))}));
+        Reference<view::XPrintable>(component(document), UNO_QUERY_THROW)
+            ->print(sequenceOf({property("Wait", Any(true))}));
     });
 }
 
 bool OfficeHost::isModified(const Document &document)
 {
-    const auto &model = component(document);
-    return guardedCall([&] { return bool(Reference<util::XModifiable>(model, UNO_QUERY_THROW)->isModified()); });
+    return guardedCall(
+        [&] { return bool(Reference<util::XModifiable>(component(document), UNO_QUERY_THROW)->isModified()); });
 }
 
 void OfficeHost::store(const Document &document)
 {
-    const auto &model = component(document);
-    guardedCall([&] { Reference<frame::XStorable>(model, UNO_QUERY_THROW)->store(); });
+    guardedCall([&] { Reference<frame::XStorable>(component(document), UNO_QUERY_THROW)->store(); });
 }
 
 void OfficeHost::close(Document &document)
 {
     const Reference<lang::XComponent> model = std::exchange(document.m_component, {});
-    if (!model.is() || document.m_generation != m_generation || !m_process || m_shutDown)
+    if (!model.is() || document.m_generation != m_generation || processEnded() || m_shutDown)
         return;
     guardedCall([&] {
         const Reference<util::XCloseable> closeable(model, uno::UNO_QUERY);
