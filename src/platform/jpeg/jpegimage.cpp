@@ -56,14 +56,20 @@ struct Decompression {
     [[noreturn]] void fail() const { throw core::Error(QString::fromLocal8Bit(error.message)); }
 };
 
-bool readHeader(Decompression *d, const QByteArray *data)
+// Called only from the steps below, inside their setjmp.
+void openAndReadHeader(Decompression *d, const QByteArray *data)
 {
-    if (setjmp(d->error.jump))
-        return false;
     jpeg_create_decompress(&d->cinfo);
     jpeg_mem_src(&d->cinfo, reinterpret_cast<const unsigned char *>(data->constData()),
                  static_cast<unsigned long>(data->size()));
     jpeg_read_header(&d->cinfo, TRUE);
+}
+
+bool readHeader(Decompression *d, const QByteArray *data)
+{
+    if (setjmp(d->error.jump))
+        return false;
+    openAndReadHeader(d, data);
     return true;
 }
 
@@ -113,11 +119,8 @@ StepResult startDecoding(Decompression *d, const QByteArray *data, bool quantise
 {
     if (setjmp(d->error.jump))
         return StepResult::LibraryError;
+    openAndReadHeader(d, data);
     jpeg_decompress_struct &cinfo = d->cinfo;
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char *>(data->constData()),
-                 static_cast<unsigned long>(data->size()));
-    jpeg_read_header(&cinfo, TRUE);
     configure(cinfo, quantiseColour);
     jpeg_calc_output_dimensions(&cinfo);
 
