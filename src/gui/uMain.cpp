@@ -377,9 +377,8 @@ void TfrmMain::PrintJPG(const QString &SouJPGFile)
         int width = image.width();
         int height = image.height();
         if (core::turnsForPage(width, height, page)) {
-            picture = image.decode(m_screenHadPalette);
+            picture = decodeTurned(image, m_screenHadPalette);
             image = {}; // the turned bitmap replaces the compressed data
-            RotateBitmap90(picture);
             width = picture.width();
             height = picture.height();
         }
@@ -390,7 +389,8 @@ void TfrmMain::PrintJPG(const QString &SouJPGFile)
             printer.beginDoc();
             if (picture.isNull())
                 picture = image.decode(m_screenHadPalette);
-            printer.drawStretched(QRect(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top), picture);
+            printer.drawStretched(QRect(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top),
+                                  std::move(picture));
             QCoreApplication::processEvents();
             printer.endDoc();
         } catch (...) {

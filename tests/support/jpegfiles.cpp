@@ -1,6 +1,7 @@
 #include "jpegfiles.h"
 
 #include <QFile>
+#include <QPainter>
 #include <cstdio>
 #include <functional>
 #include <jpeglib.h>
@@ -9,7 +10,7 @@ namespace testsupport {
 
 namespace {
 
-QByteArray compress(int width, int height, int components, J_COLOR_SPACE space, int quality,
+QByteArray compress(int width, int height, int components, J_COLOR_SPACE space, int quality, bool progressive, bool ycck,
                     const std::function<const unsigned char *(int row)> &rowAt)
 {
     jpeg_compress_struct cinfo;
@@ -24,7 +25,11 @@ QByteArray compress(int width, int height, int components, J_COLOR_SPACE space, 
     cinfo.input_components = components;
     cinfo.in_color_space = space;
     jpeg_set_defaults(&cinfo);
+    if (ycck)
+        jpeg_set_colorspace(&cinfo, JCS_YCCK);
     jpeg_set_quality(&cinfo, quality, TRUE);
+    if (progressive)
+        jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(rowAt(int(cinfo.next_scanline)));
@@ -39,17 +44,17 @@ QByteArray compress(int width, int height, int components, J_COLOR_SPACE space, 
 
 } // namespace
 
-QByteArray encodeJpeg(const QImage &picture, int quality)
+QByteArray encodeJpeg(const QImage &picture, int quality, bool progressive)
 {
     const bool grey = picture.format() == QImage::Format_Grayscale8;
     const QImage source = grey ? picture : picture.convertToFormat(QImage::Format_RGB888);
-    return compress(source.width(), source.height(), grey ? 1 : 3, grey ? JCS_GRAYSCALE : JCS_RGB, quality,
+    return compress(source.width(), source.height(), grey ? 1 : 3, grey ? JCS_GRAYSCALE : JCS_RGB, quality, progressive, false,
                     [&](int row) { return source.constScanLine(row); });
 }
 
-QByteArray encodeCmykJpeg(int width, int height, const QByteArray &cmykPixels, int quality)
+QByteArray encodeCmykJpeg(int width, int height, const QByteArray &cmykPixels, int quality, bool ycck)
 {
-    return compress(width, height, 4, JCS_CMYK, quality, [&](int row) {
+    return compress(width, height, 4, JCS_CMYK, quality, false, ycck, [&](int row) {
         return reinterpret_cast<const unsigned char *>(cmykPixels.constData()) + qsizetype(row) * width * 4;
     });
 }
@@ -71,6 +76,17 @@ QByteArray withFrameSize(QByteArray jpeg, int width, int height)
         i += 2 + length;
     }
     return {};
+}
+
+QImage quadrants(int width, int height)
+{
+    QImage picture(width, height, QImage::Format_RGB888);
+    QPainter painter(&picture);
+    painter.fillRect(0, 0, width / 2, height / 2, Qt::red);
+    painter.fillRect(width / 2, 0, width - width / 2, height / 2, Qt::green);
+    painter.fillRect(0, height / 2, width / 2, height - height / 2, Qt::blue);
+    painter.fillRect(width / 2, height / 2, width - width / 2, height - height / 2, Qt::yellow);
+    return picture;
 }
 
 bool writeFile(const QString &path, const QByteArray &content)

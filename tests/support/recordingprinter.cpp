@@ -55,13 +55,13 @@ void RecordingPrinter::beginDoc()
     jobs.append(job);
 }
 
-void RecordingPrinter::drawStretched(const QRect &destination, const QImage &picture)
+void RecordingPrinter::drawStretched(const QRect &destination, QImage picture)
 {
     RecordedJob *job = openJob();
     failIf(!job, "not printing");
     failIf(failure == Failure::Draw, "drawing failed");
     job->destinations.append(destination);
-    job->pictures.append(picture);
+    job->pictures.append(std::move(picture));
 }
 
 void RecordingPrinter::endDoc()

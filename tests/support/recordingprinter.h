@@ -35,7 +35,7 @@ public:
     int resolutionY() override;
     void setTitle(const QString &title) override { m_title = title; }
     void beginDoc() override;
-    void drawStretched(const QRect &destination, const QImage &picture) override;
+    void drawStretched(const QRect &destination, QImage picture) override;
     void endDoc() override;
     void abortDoc() override;
 

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QPrinter>
+#include <new>
 
 namespace platform {
 
@@ -44,10 +45,17 @@ void PdfFilePrinter::beginDoc()
         m_painter.scale(1.0, qreal(m_dpiX) / m_dpiY);
 }
 
-void PdfFilePrinter::drawStretched(const QRect &destination, const QImage &picture)
+void PdfFilePrinter::drawStretched(const QRect &destination, QImage picture)
 {
     if (!printing())
         throw core::Error(QStringLiteral("Printer is not currently printing"));
+    // Qt's PDF engine turns every picture that is not 32-bit into an ARGB32 copy and then scans
+    // it for a soft mask; converting an opaque picture to RGB32 in place spares both.
+    if (picture.format() != QImage::Format_RGB32 && !picture.hasAlphaChannel()) {
+        picture.convertTo(QImage::Format_RGB32);
+        if (picture.format() != QImage::Format_RGB32 || picture.isNull())
+            throw std::bad_alloc(); // Qt would silently draw nothing
+    }
     m_painter.drawImage(QRectF(destination), picture);
 }
 

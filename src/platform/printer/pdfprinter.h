@@ -21,7 +21,7 @@ public:
     int resolutionY() override { return m_dpiY; }
     void setTitle(const QString &title) override { m_title = title; }
     void beginDoc() override;
-    void drawStretched(const QRect &destination, const QImage &picture) override;
+    void drawStretched(const QRect &destination, QImage picture) override;
     void endDoc() override;
     void abortDoc() override;
 

@@ -20,7 +20,8 @@ public:
     // Starts a job and its first page.
     virtual void beginDoc() = 0;
     // Draws the picture stretched to fill the destination exactly, at the picture's own resolution.
-    virtual void drawStretched(const QRect &destination, const QImage &picture) = 0;
+    // The printer takes the picture over and may change its memory.
+    virtual void drawStretched(const QRect &destination, QImage picture) = 0;
     // Ends the page and the job; fails when no job is open.
     virtual void endDoc() = 0;
     // Cancels the open job, if any, so that nothing of it is printed.
