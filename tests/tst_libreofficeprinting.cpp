@@ -5,6 +5,7 @@
 #include "platform/messagebox.h"
 #include "support/cupsscheduler.h"
 #include "support/officefiles.h"
+#include "support/officesteps.h"
 #include "support/processes.h"
 
 #include <QCryptographicHash>
@@ -19,6 +20,8 @@ using office::libreoffice::LibreOfficeServers;
 using office::libreoffice::OfficeHost;
 using platform::MessageBox;
 using testsupport::CupsScheduler;
+using testsupport::closeOffice;
+using testsupport::excelStep;
 
 namespace {
 
@@ -28,30 +31,6 @@ QByteArray digest(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return QByteArray();
     return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
-
-// The print run's Excel step for one entry, in its one silent error scope.
-void excelStep(TfrmMain &form, const QString &path, int copies)
-{
-    try {
-        form.LoadXls(path);
-        for (int copy = 0; copy < copies; ++copy)
-            form.ExcelWorkbook1.PrintOut();
-        form.ExcelWorkbook1.Save();
-        form.ExcelWorkbook1.Close();
-    } catch (...) {
-    }
-}
-
-// What the close query asks of Office after a print run.
-void closeOffice(TfrmMain &form)
-{
-    form.WordDocument.Disconnect();
-    form.WordApplication.Disconnect();
-    form.ExcelWorkbook1.Disconnect();
-    form.ExcelApplication.Disconnect();
-    form.WordApplication.Quit();
-    form.ExcelApplication.Quit();
 }
 
 } // namespace
