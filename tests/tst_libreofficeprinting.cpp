@@ -198,6 +198,30 @@ private slots:
         QCOMPARE(jobsSince(before), 1);
     }
 
+    void documentClassesStartAnInstanceWithANewDocument_data()
+    {
+        QTest::addColumn<QUuid>("classId");
+        QTest::newRow("Word document") << office::classes::WordDocument;
+        QTest::newRow("Excel workbook") << office::classes::ExcelWorkbook;
+    }
+    void documentClassesStartAnInstanceWithANewDocument()
+    {
+        QFETCH(QUuid, classId);
+        const office::ObjectRef document = office::ServerRegistry::global().createInstance(classId);
+        office::call(document, QStringLiteral("Close"));
+        QVERIFY_THROWS_EXCEPTION(office::AutomationError, office::call(document, QStringLiteral("Close")));
+    }
+
+    void runningWorkbookIsTheOpenOneOfTheRunningExcel()
+    {
+        const office::ServerRegistry &registry = office::ServerRegistry::global();
+        m_form->LoadXls(path("sums.xlsx"));
+        QVERIFY(registry.runningInstance(office::classes::ExcelWorkbook));
+        QCOMPARE(registry.runningInstance(office::classes::ExcelApplication), m_form->ExcelApplication.Held());
+        m_form->ExcelWorkbook1.Close();
+        QVERIFY(!registry.runningInstance(office::classes::ExcelWorkbook));
+    }
+
     void noLibreOfficeProcessOutlivesTheServers()
     {
         m_form->PrintDocX(path("letter.docx"), 1);
