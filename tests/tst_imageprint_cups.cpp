@@ -40,10 +40,51 @@ QList<QSize> embeddedImages(const QString &pdf)
     return sizes;
 }
 
-int pageCount(const QString &pdf)
+// pdfinfo's "Pages" and "Page size" lines.
+QString pagesAndSize(const QString &pdf)
 {
-    const auto match = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(run(QStringLiteral("pdfinfo"), {pdf}));
-    return match.hasMatch() ? match.captured(1).toInt() : -1;
+    QStringList lines;
+    for (const QString &line : run(QStringLiteral("pdfinfo"), {pdf}).split(QLatin1Char('\n')))
+        if (line.startsWith(QLatin1String("Pages:")) || line.startsWith(QLatin1String("Page size:")))
+            lines << line.simplified();
+    return lines.join(QLatin1String("; "));
+}
+
+// The "a b c d e f cm" matrices of the PDF's content streams, in order.
+QList<QList<double>> contentMatrices(const QString &pdf)
+{
+    QFile file(pdf);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray data = file.readAll();
+    const QRegularExpression cm(QStringLiteral("(-?[\\d.]+) (-?[\\d.]+) (-?[\\d.]+) (-?[\\d.]+) (-?[\\d.]+) (-?[\\d.]+) cm"));
+    QList<QList<double>> matrices;
+    for (qsizetype at = data.indexOf("stream\n"); at >= 0; at = data.indexOf("stream\n", at + 1)) {
+        const QByteArray dictionary = data.mid(qMax<qsizetype>(0, at - 200), qMin<qsizetype>(at, 200));
+        if ((at >= 3 && data.mid(at - 3, 3) == "end") || dictionary.lastIndexOf("FlateDecode") < dictionary.lastIndexOf("obj"))
+            continue;
+        const qsizetype begin = at + 7;
+        const qsizetype end = data.indexOf("endstream", begin);
+        // qUncompress wants zlib data behind a 4-byte size hint.
+        const QByteArray text = qUncompress(QByteArray("\x00\x10\x00\x00", 4) + data.mid(begin, end - begin));
+        for (const auto &match : cm.globalMatch(QString::fromLatin1(text))) {
+            QList<double> m;
+            for (int i = 1; i <= 6; ++i)
+                m << match.captured(i).toDouble();
+            matrices << m;
+        }
+    }
+    return matrices;
+}
+
+bool sameMatrix(const QList<double> &a, const QList<double> &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (int i = 0; i < a.size(); ++i)
+        if (qAbs(a[i] - b[i]) > 1e-6 * qMax(1.0, qAbs(b[i])))
+            return false;
+    return true;
 }
 
 // A region of the page rendered at dpi, in pixels of that resolution from the page's top-left.
@@ -105,7 +146,7 @@ private slots:
         const auto job = jobs.last();
         QCOMPARE(job.queue, QString::fromLatin1(CupsScheduler::DefaultQueue));
         QCOMPARE(job.title, QStringLiteral("图片打印 "));
-        QCOMPARE(pageCount(job.dataPath), 1);
+        QCOMPARE(pagesAndSize(job.dataPath), QStringLiteral("Pages: 1; Page size: 595 x 842 pts (A4)")); // the queue's default paper
         // Turned, and embedded at its own size: not enlarged to printer pixels.
         QCOMPARE(embeddedImages(job.dataPath), QList<QSize>{QSize(600, 800)});
 
@@ -113,6 +154,16 @@ private slots:
         // and 4960 × 6613 large, measured from the printable area's corner (18 pt, 36 pt).
         const core::PageRect rect = core::fitAndCentre(600, 800, core::pageSizeInPixels(210, 297, 600, 600));
         QCOMPARE(rect, (core::PageRect{0, 201, 4960, 6814}));
+        // The page maps printer pixels at 600 dpi from the printable area's corner (18 pt, 36 pt
+        // from the top-left of the 842-pt page); the picture's unit square is stretched to the
+        // rectangle in printer pixels.
+        const auto matrices = contentMatrices(job.dataPath);
+        QCOMPARE(matrices.size(), 3);
+        QVERIFY(sameMatrix(matrices[0], {72.0 / 600, 0, 0, -72.0 / 600, 18, 842 - 36}));
+        QVERIFY(sameMatrix(matrices[1], {(rect.right - rect.left) / 600.0, 0, 0, (rect.bottom - rect.top) / 800.0,
+                                         double(rect.left), double(rect.top)}));
+        QVERIFY(sameMatrix(matrices[2], {600, 0, 0, -800, 0, 800}));
+
         const QPoint origin(150, 300); // 18 pt and 36 pt at 600 dpi
         const QPoint topLeft = origin + QPoint(rect.left, rect.top);
         const QImage corner = render(job.dataPath, 600, QRect(topLeft - QPoint(8, 8), QSize(16, 16)));

@@ -1,4 +1,6 @@
 #include "gui/rotatebitmap.h"
+#include "platform/jpeg/jpegimage.h"
+#include "support/jpegfiles.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -92,7 +94,41 @@ private slots:
             }
         }
     }
+
+    // Decoding band by band and turning gives what decoding whole and turning gives.
+    void decodeTurnedEqualsDecodeThenTurn_data()
+    {
+        QTest::addColumn<QByteArray>("jpeg");
+        QTest::addColumn<bool>("quantise");
+        QImage colour(203, 77, QImage::Format_RGB888); // 77 rows: the last band is short
+        QImage grey(64, 150, QImage::Format_Grayscale8);
+        QRandomGenerator random(3);
+        for (QImage *picture : {&colour, &grey})
+            for (int y = 0; y < picture->height(); ++y)
+                for (int x = 0; x < picture->bytesPerLine(); ++x)
+                    picture->scanLine(y)[x] = uchar((x + 2 * y) % 200 + random.bounded(56));
+        QByteArray cmyk;
+        for (int i = 0; i < 40 * 33; ++i)
+            cmyk.append(char(i % 251)).append(char(i % 13 * 19)).append(char(255 - i % 199)).append(char(i % 256));
+        QTest::newRow("colour") << testsupport::encodeJpeg(colour, 85) << false;
+        QTest::newRow("colour, progressive") << testsupport::encodeJpeg(colour, 85, true) << false;
+        QTest::newRow("colour quantised") << testsupport::encodeJpeg(colour, 85) << true;
+        QTest::newRow("greyscale palette") << testsupport::encodeJpeg(grey, 85) << false;
+        QTest::newRow("CMYK") << testsupport::encodeCmykJpeg(40, 33, cmyk, 90) << false;
+        QTest::newRow("one row") << testsupport::encodeJpeg(colour.copy(0, 0, 203, 1)) << false;
+    }
+    void decodeTurnedEqualsDecodeThenTurn()
+    {
+        QFETCH(QByteArray, jpeg);
+        QFETCH(bool, quantise);
+        const platform::JpegImage image = platform::JpegImage::fromData(jpeg);
+        QImage expected = image.decode(quantise);
+        RotateBitmap90(expected);
+        const QImage turned = gui::decodeTurned(image, quantise);
+        QCOMPARE(turned.format(), QImage::Format_RGB888);
+        QCOMPARE(turned, expected);
+    }
 };
 
-QTEST_APPLESS_MAIN(TestRotate)
+QTEST_GUILESS_MAIN(TestRotate)
 #include "tst_rotate.moc"

@@ -1,6 +1,11 @@
 #include "gui/rotatebitmap.h"
 
+#include "core/errors.h"
+#include "platform/jpeg/jpegimage.h"
+
 #include <QTransform>
+#include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace gui {
@@ -32,6 +37,32 @@ void RotateBitmap90(QImage &Bitmap)
             source = checked(source.convertToFormat(QImage::Format_RGB888));
         Bitmap = checked(source.transformed(quarterTurn));
     }
+}
+
+QImage decodeTurned(const platform::JpegImage &image, bool quantiseColour)
+{
+    platform::JpegDecoder decoder(image, quantiseColour);
+    const int width = decoder.width();
+    const int height = decoder.height();
+    if (std::uint64_t(width) * std::uint64_t(height) * 3 > platform::JpegImage::decodeMemoryLimit())
+        throw core::Error(QStringLiteral("Out of memory"));
+    QImage turned = checked(QImage(height, width, QImage::Format_RGB888));
+
+    // A band small enough to stay in cache; its turn is a strip of columns of the result.
+    constexpr int kBandRows = 32;
+    QImage band = checked(QImage(width, kBandRows, decoder.format()));
+    band.setColorTable(decoder.colorTable());
+    for (int top = 0; top < height; top += kBandRows) {
+        const int rows = std::min(kBandRows, height - top);
+        decoder.readRows(band, 0, rows);
+        QImage strip = rows == kBandRows ? band : band.copy(0, 0, width, rows);
+        RotateBitmap90(strip);
+        // Source rows top .. top + rows - 1 become the columns ending at height - top.
+        const qsizetype left = 3 * qsizetype(height - top - rows);
+        for (int y = 0; y < width; ++y)
+            std::memcpy(turned.scanLine(y) + left, strip.constScanLine(y), std::size_t(3 * rows));
+    }
+    return turned;
 }
 
 } // namespace gui

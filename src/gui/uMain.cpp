@@ -551,9 +551,8 @@ void TfrmMain::PrintJPG(const QString &SouJPGFile)
         int width = image.width();
         int height = image.height();
         if (core::turnsForPage(width, height, page)) {
-            picture = image.decode(m_screenHadPalette);
+            picture = decodeTurned(image, m_screenHadPalette);
             image = {}; // the turned bitmap replaces the compressed data
-            RotateBitmap90(picture);
             width = picture.width();
             height = picture.height();
         }

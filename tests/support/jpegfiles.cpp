@@ -10,7 +10,7 @@ namespace testsupport {
 
 namespace {
 
-QByteArray compress(int width, int height, int components, J_COLOR_SPACE space, int quality, bool progressive,
+QByteArray compress(int width, int height, int components, J_COLOR_SPACE space, int quality, bool progressive, bool ycck,
                     const std::function<const unsigned char *(int row)> &rowAt)
 {
     jpeg_compress_struct cinfo;
@@ -25,6 +25,8 @@ QByteArray compress(int width, int height, int components, J_COLOR_SPACE space, 
     cinfo.input_components = components;
     cinfo.in_color_space = space;
     jpeg_set_defaults(&cinfo);
+    if (ycck)
+        jpeg_set_colorspace(&cinfo, JCS_YCCK);
     jpeg_set_quality(&cinfo, quality, TRUE);
     if (progressive)
         jpeg_simple_progression(&cinfo);
@@ -46,13 +48,13 @@ QByteArray encodeJpeg(const QImage &picture, int quality, bool progressive)
 {
     const bool grey = picture.format() == QImage::Format_Grayscale8;
     const QImage source = grey ? picture : picture.convertToFormat(QImage::Format_RGB888);
-    return compress(source.width(), source.height(), grey ? 1 : 3, grey ? JCS_GRAYSCALE : JCS_RGB, quality, progressive,
+    return compress(source.width(), source.height(), grey ? 1 : 3, grey ? JCS_GRAYSCALE : JCS_RGB, quality, progressive, false,
                     [&](int row) { return source.constScanLine(row); });
 }
 
-QByteArray encodeCmykJpeg(int width, int height, const QByteArray &cmykPixels, int quality)
+QByteArray encodeCmykJpeg(int width, int height, const QByteArray &cmykPixels, int quality, bool ycck)
 {
-    return compress(width, height, 4, JCS_CMYK, quality, false, [&](int row) {
+    return compress(width, height, 4, JCS_CMYK, quality, false, ycck, [&](int row) {
         return reinterpret_cast<const unsigned char *>(cmykPixels.constData()) + qsizetype(row) * width * 4;
     });
 }

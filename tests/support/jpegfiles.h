@@ -11,7 +11,8 @@ namespace testsupport {
 // Colour (3 components from any non-grey picture) or greyscale (from Grayscale8); CMYK from
 // 4 bytes per pixel, rows of width × 4.
 QByteArray encodeJpeg(const QImage &picture, int quality = 95, bool progressive = false);
-QByteArray encodeCmykJpeg(int width, int height, const QByteArray &cmykPixels, int quality = 100);
+// With ycck the file stores the colour as YCCK (Adobe's transform), as many CMYK photographs do.
+QByteArray encodeCmykJpeg(int width, int height, const QByteArray &cmykPixels, int quality = 100, bool ycck = false);
 
 // The same file with the frame header's size replaced (nothing else changes).
 QByteArray withFrameSize(QByteArray jpeg, int width, int height);

@@ -4,6 +4,7 @@
 #include "platform/filelock.h"
 
 #include <algorithm>
+#include <vector>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -55,14 +56,20 @@ struct Decompression {
     [[noreturn]] void fail() const { throw core::Error(QString::fromLocal8Bit(error.message)); }
 };
 
-bool readHeader(Decompression *d, const QByteArray *data)
+// Called only from the steps below, inside their setjmp.
+void openAndReadHeader(Decompression *d, const QByteArray *data)
 {
-    if (setjmp(d->error.jump))
-        return false;
     jpeg_create_decompress(&d->cinfo);
     jpeg_mem_src(&d->cinfo, reinterpret_cast<const unsigned char *>(data->constData()),
                  static_cast<unsigned long>(data->size()));
     jpeg_read_header(&d->cinfo, TRUE);
+}
+
+bool readHeader(Decompression *d, const QByteArray *data)
+{
+    if (setjmp(d->error.jump))
+        return false;
+    openAndReadHeader(d, data);
     return true;
 }
 
@@ -106,63 +113,117 @@ void configure(jpeg_decompress_struct &cinfo, bool quantiseColour)
     }
 }
 
-enum class StepResult { Done, LibraryError, TooLarge, NoMemory };
+enum class StepResult { Done, LibraryError, TooLarge };
 
-StepResult decodeInto(Decompression *d, const QByteArray *data, bool quantiseColour, QImage *picture)
+StepResult startDecoding(Decompression *d, const QByteArray *data, bool quantiseColour)
 {
     if (setjmp(d->error.jump))
         return StepResult::LibraryError;
+    openAndReadHeader(d, data);
     jpeg_decompress_struct &cinfo = d->cinfo;
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char *>(data->constData()),
-                 static_cast<unsigned long>(data->size()));
-    jpeg_read_header(&cinfo, TRUE);
     configure(cinfo, quantiseColour);
     jpeg_calc_output_dimensions(&cinfo);
 
     const std::uint64_t limit = JpegImage::decodeMemoryLimit();
-    const bool cmyk = cinfo.out_color_space == JCS_CMYK;
-    const std::uint64_t bytesPerPixel = cinfo.quantize_colors ? 1 : (cmyk ? 4 : 3);
+    const std::uint64_t bytesPerPixel = cinfo.quantize_colors ? 1 : cinfo.out_color_space == JCS_CMYK ? 4 : 3;
     if (std::uint64_t(cinfo.output_width) * cinfo.output_height * bytesPerPixel > limit)
         return StepResult::TooLarge;
     // libjpeg's own buffers (whole-image coefficients for progressive files) stay within it too.
     cinfo.mem->max_memory_to_use = static_cast<long>(std::min<std::uint64_t>(limit, LONG_MAX));
-
-    const QImage::Format format = cinfo.quantize_colors ? QImage::Format_Indexed8
-                                  : cmyk                ? QImage::Format_RGB32
-                                                        : QImage::Format_RGB888;
-    *picture = QImage(int(cinfo.output_width), int(cinfo.output_height), format);
-    if (picture->isNull())
-        return StepResult::NoMemory;
-
     jpeg_start_decompress(&cinfo);
-    if (cinfo.quantize_colors)
-        picture->setColorTable(paletteOf(cinfo));
-
-    if (!cmyk) {
-        while (cinfo.output_scanline < cinfo.output_height) {
-            JSAMPROW row = picture->scanLine(int(cinfo.output_scanline));
-            jpeg_read_scanlines(&cinfo, &row, 1);
-        }
-    } else {
-        JSAMPARRAY buffer = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
-                                                       cinfo.output_width * 4, 1);
-        while (cinfo.output_scanline < cinfo.output_height) {
-            const int y = int(cinfo.output_scanline);
-            jpeg_read_scanlines(&cinfo, buffer, 1);
-            const JSAMPLE *in = buffer[0];
-            auto *out = reinterpret_cast<QRgb *>(picture->scanLine(y));
-            for (JDIMENSION x = 0; x < cinfo.output_width; ++x, in += 4) {
-                const unsigned k = in[3];
-                out[x] = qRgb(in[0] * k / 255, in[1] * k / 255, in[2] * k / 255);
-            }
-        }
-    }
-    jpeg_finish_decompress(&cinfo);
     return StepResult::Done;
 }
 
+bool readScanlines(Decompression *d, JSAMPROW *rows, int count)
+{
+    if (setjmp(d->error.jump))
+        return false;
+    for (int done = 0; done < count;)
+        done += int(jpeg_read_scanlines(&d->cinfo, rows + done, JDIMENSION(count - done)));
+    return true;
+}
+
 } // namespace
+
+struct JpegDecoder::State {
+    Decompression decompression;
+    QImage::Format format = QImage::Format_RGB888;
+    QList<QRgb> palette;
+    std::vector<JSAMPLE> cmykRows;
+    std::vector<JSAMPROW> rows;
+};
+
+JpegDecoder::JpegDecoder(const JpegImage &image, bool quantiseColour) : m_state(std::make_unique<State>())
+{
+    Decompression &d = m_state->decompression;
+    switch (startDecoding(&d, &image.m_data, quantiseColour)) {
+    case StepResult::Done:
+        break;
+    case StepResult::LibraryError:
+        d.fail();
+    case StepResult::TooLarge:
+        throw core::Error(QStringLiteral("Out of memory"));
+    }
+    if (d.cinfo.quantize_colors) {
+        m_state->format = QImage::Format_Indexed8;
+        m_state->palette = paletteOf(d.cinfo);
+    } else if (d.cinfo.out_color_space == JCS_CMYK) {
+        m_state->format = QImage::Format_RGB32;
+    }
+}
+
+JpegDecoder::~JpegDecoder() = default;
+
+int JpegDecoder::width() const
+{
+    return int(m_state->decompression.cinfo.output_width);
+}
+
+int JpegDecoder::height() const
+{
+    return int(m_state->decompression.cinfo.output_height);
+}
+
+QImage::Format JpegDecoder::format() const
+{
+    return m_state->format;
+}
+
+const QList<QRgb> &JpegDecoder::colorTable() const
+{
+    return m_state->palette;
+}
+
+int JpegDecoder::nextRow() const
+{
+    return int(m_state->decompression.cinfo.output_scanline);
+}
+
+void JpegDecoder::readRows(QImage &target, int firstRow, int count)
+{
+    count = std::min(count, height() - nextRow());
+    if (count <= 0)
+        return;
+    const bool cmyk = m_state->format == QImage::Format_RGB32;
+    const std::size_t cmykRowBytes = std::size_t(width()) * 4;
+    if (cmyk && m_state->cmykRows.size() < cmykRowBytes * count)
+        m_state->cmykRows.resize(cmykRowBytes * count);
+    m_state->rows.resize(count);
+    for (int i = 0; i < count; ++i)
+        m_state->rows[i] = cmyk ? m_state->cmykRows.data() + cmykRowBytes * i : target.scanLine(firstRow + i);
+    if (!readScanlines(&m_state->decompression, m_state->rows.data(), count))
+        m_state->decompression.fail();
+    if (!cmyk)
+        return;
+    for (int i = 0; i < count; ++i) {
+        const JSAMPLE *in = m_state->rows[i];
+        auto *out = reinterpret_cast<QRgb *>(target.scanLine(firstRow + i));
+        for (int x = 0; x < width(); ++x, in += 4) {
+            const unsigned k = in[3];
+            out[x] = qRgb(in[0] * k / 255, in[1] * k / 255, in[2] * k / 255);
+        }
+    }
+}
 
 JpegImage JpegImage::load(const QString &path)
 {
@@ -185,18 +246,15 @@ JpegImage JpegImage::fromData(QByteArray data)
 
 QImage JpegImage::decode(bool quantiseColour) const
 {
-    QImage picture;
-    Decompression d;
-    switch (decodeInto(&d, &m_data, quantiseColour, &picture)) {
-    case StepResult::Done:
-        return picture;
-    case StepResult::LibraryError:
-        d.fail();
-    case StepResult::TooLarge:
-    case StepResult::NoMemory:
-        break;
-    }
-    throw core::Error(QStringLiteral("Out of memory"));
+    JpegDecoder decoder(*this, quantiseColour);
+    QImage picture(decoder.width(), decoder.height(), decoder.format());
+    if (picture.isNull())
+        throw core::Error(QStringLiteral("Out of memory"));
+    picture.setColorTable(decoder.colorTable());
+    constexpr int kRowsPerCall = 64;
+    for (int row = 0; row < decoder.height(); row += kRowsPerCall)
+        decoder.readRows(picture, row, kRowsPerCall);
+    return picture;
 }
 
 std::uint64_t JpegImage::decodeMemoryLimit()

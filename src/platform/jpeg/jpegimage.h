@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QString>
 #include <cstdint>
+#include <memory>
 
 namespace platform {
 
@@ -33,9 +34,34 @@ public:
     static std::uint64_t decodeMemoryLimit();
 
 private:
+    friend class JpegDecoder;
     QByteArray m_data;
     int m_width = 0;
     int m_height = 0;
+};
+
+// Decodes a picture band by band, with the same settings and the same memory rule as
+// JpegImage::decode, so that a caller can transform it without holding it whole.
+class JpegDecoder {
+public:
+    JpegDecoder(const JpegImage &image, bool quantiseColour); // throws core::Error
+    ~JpegDecoder();
+    JpegDecoder(const JpegDecoder &) = delete;
+    JpegDecoder &operator=(const JpegDecoder &) = delete;
+
+    int width() const;
+    int height() const;
+    QImage::Format format() const;
+    const QList<QRgb> &colorTable() const; // of an 8-bit picture
+    int nextRow() const;
+
+    // Decodes the next count rows (fewer at the end) into rows firstRow onward of target, which
+    // is width() wide and in format(). Throws core::Error.
+    void readRows(QImage &target, int firstRow, int count);
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
 };
 
 } // namespace platform

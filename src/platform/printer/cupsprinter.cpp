@@ -69,8 +69,16 @@ CupsPrinter::QueueDefaults CupsPrinter::queryDefaults()
         defaults.dpi = QSize(dpi, dpi);
     }
 
+    // The queue's own default paper; cupsGetDestMediaDefault alone falls back to Letter.
     cups_size_t size {};
-    if (cupsGetDestMediaDefault(CUPS_HTTP_DEFAULT, dest.get(), info.get(), 0, &size)) {
+    bool haveMedia = false;
+    if (ipp_attribute_t *media = cupsFindDestDefault(CUPS_HTTP_DEFAULT, dest.get(), info.get(), "media")) {
+        const char *name = ippGetString(media, 0, nullptr);
+        haveMedia = name && cupsGetDestMediaByName(CUPS_HTTP_DEFAULT, dest.get(), info.get(), name, CUPS_MEDIA_FLAGS_DEFAULT, &size);
+    }
+    if (!haveMedia)
+        haveMedia = cupsGetDestMediaDefault(CUPS_HTTP_DEFAULT, dest.get(), info.get(), 0, &size);
+    if (haveMedia) {
         // cups_size_t is in hundredths of millimetres.
         defaults.layout = QPageLayout(QPageSize(QSizeF(size.width / 100.0, size.length / 100.0), QPageSize::Millimeter),
                                       QPageLayout::Portrait,
