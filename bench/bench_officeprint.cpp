@@ -11,7 +11,6 @@
 #include "platform/messagebox.h"
 #include "support/cupsscheduler.h"
 #include "support/officefiles.h"
-#include "support/officesteps.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -70,14 +69,16 @@ int main(int argc, char **argv)
             if (file.endsWith(QLatin1String(".docx")))
                 form.PrintDocX(file, 1);
             else
-                testsupport::excelStep(form, file, 1);
+                form.PrintWorkbook(file, 1);
         }
         if (!waitForAllJobs(cups, before + files.size())) {
             out << "the host's run did not deliver every job" << Qt::endl;
             return 1;
         }
         runMs = timer.elapsed();
-        testsupport::closeOffice(form);
+        form.HasPrint = true;
+        bool canClose = true;
+        form.FormCloseQuery(&form, canClose);
     }
 
     // The shell loop, with a profile of its own made beforehand (as a user's would exist).
