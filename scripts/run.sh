@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs the dependencies, builds, and starts the program.
+# Installs the dependencies, builds, and starts the program on the shipped example.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 bash scripts/build.sh
-exec "${BUILD_DIR:-build}/src/orvenna-print" "$@"
+exec bash scripts/demo.sh
