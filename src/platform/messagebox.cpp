@@ -38,7 +38,8 @@ MsgButton showReal(const MessageBoxRequest &request)
     // No parent: the box is application-modal and appears even while the main window is hidden.
     QMessageBox box;
     box.setWindowTitle(request.caption);
-    box.setText(request.text);
+    // Lines may be separated by lone carriage returns, which a Qt label does not break at.
+    box.setText(QString(request.text).replace(u'\r', u'\n'));
     switch (request.icon) {
     case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
     case MsgIcon::Warning: box.setIcon(QMessageBox::Warning); break;
