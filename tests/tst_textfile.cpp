@@ -120,6 +120,12 @@ private slots:
                                                        "a\0b",
                                                        5)
                                               << utf8 << QStringList{QStringLiteral("a\uFFFD")} << QString();
+        // Found by fuzzing: a lone surrogate once stopped the line breaks from being found.
+        QTest::newRow("UTF-16 lone surrogate still splits") << bytes("\xFF\xFE"
+                                                                   "a\xDC\n\0b\0",
+                                                                   8)
+                                                            << utf8 << QStringList{QString(QChar(0xDC61)), "b"}
+                                                            << QString();
         QTest::newRow("UTF-16 without mark: first zero byte ends the text")
             << bytes("C\0:\0\\\0\n\0", 8) << utf8 << QStringList{"C"} << QString();
         QTest::newRow("invalid UTF-8 after the mark") << QByteArray("\xEF\xBB\xBF"

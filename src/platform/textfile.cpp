@@ -3,7 +3,6 @@
 #include "core/errors.h"
 #include "platform/filesystem.h"
 
-#include <QRegularExpression>
 #include <QStringDecoder>
 
 #include <cerrno>
@@ -127,11 +126,22 @@ QStringList splitLines(QStringView text)
     const qsizetype nul = text.indexOf(QChar(0));
     if (nul >= 0)
         text = text.first(nul);
-    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
-    QStringList lines = text.toString().split(lineBreak);
+    // A plain scan rather than a regular expression: the text may hold lone surrogates, which
+    // make PCRE refuse to match at all.
+    QStringList lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c != u'\r' && c != u'\n')
+            continue;
+        lines.append(text.sliced(start, i - start).toString());
+        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+            ++i;
+        start = i + 1;
+    }
     // The text after the last break is a line only when it is not empty.
-    if (lines.last().isEmpty())
-        lines.removeLast();
+    if (start < text.size())
+        lines.append(text.sliced(start).toString());
     return lines;
 }
 
