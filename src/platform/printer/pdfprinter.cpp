@@ -17,7 +17,9 @@ namespace {
 bool widenInPlace(QImage &picture)
 {
     const int width = picture.width();
-    if (picture.format() != QImage::Format_RGB888 || picture.bytesPerLine() < qsizetype(width) * 4)
+    // A picture shared with someone else is left to Qt: detaching it would copy it with packed rows.
+    if (picture.format() != QImage::Format_RGB888 || !picture.isDetached()
+        || picture.bytesPerLine() < qsizetype(width) * 4)
         return false;
     std::vector<uchar> row(std::size_t(width) * 3);
     for (int y = 0; y < picture.height(); ++y) {
