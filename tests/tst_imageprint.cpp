@@ -20,8 +20,7 @@ const QString kNoPrinter = QStringLiteral("没有打印机，请选择打印机�
 
 bool near(QRgb actual, QColor expected)
 {
-    return qAbs(qRed(actual) - expected.red()) < 40 && qAbs(qGreen(actual) - expected.green()) < 40
-        && qAbs(qBlue(actual) - expected.blue()) < 40;
+    return testsupport::nearColour(actual, expected, 39);
 }
 
 QStringList shownTexts()

@@ -101,8 +101,7 @@ QImage render(const QString &pdf, int dpi, const QRect &region)
 
 bool near(QRgb actual, QColor expected)
 {
-    return qAbs(qRed(actual) - expected.red()) < 60 && qAbs(qGreen(actual) - expected.green()) < 60
-        && qAbs(qBlue(actual) - expected.blue()) < 60;
+    return testsupport::nearColour(actual, expected, 59);
 }
 
 } // namespace

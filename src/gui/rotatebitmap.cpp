@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <sys/mman.h>
+#include <utility>
 
 namespace gui {
 
@@ -17,6 +19,26 @@ QImage checked(QImage image)
     if (image.isNull())
         throw std::bad_alloc();
     return image;
+}
+
+// A 24-bit picture whose rows have room for 32 bits per pixel, so that a printer that wants
+// opaque 32-bit pixels can widen them in place instead of copying the whole picture.
+QImage withRoomFor32Bits(int width, int height)
+{
+    const qsizetype bytesPerLine = qsizetype(width) * 4;
+    const std::size_t size = std::size_t(bytesPerLine) * std::size_t(height);
+    // Populated in one call: faulting the pages in one by one costs more than the turn itself.
+    void *memory = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    if (memory == MAP_FAILED)
+        throw std::bad_alloc();
+    auto *mapping = new std::pair<void *, std::size_t>(memory, size);
+    return QImage(static_cast<uchar *>(memory), width, height, bytesPerLine, QImage::Format_RGB888,
+                  [](void *info) {
+                      auto *m = static_cast<std::pair<void *, std::size_t> *>(info);
+                      ::munmap(m->first, m->second);
+                      delete m;
+                  },
+                  mapping);
 }
 
 } // namespace
@@ -44,9 +66,9 @@ QImage decodeTurned(const platform::JpegImage &image, bool quantiseColour)
     platform::JpegDecoder decoder(image, quantiseColour);
     const int width = decoder.width();
     const int height = decoder.height();
-    if (std::uint64_t(width) * std::uint64_t(height) * 3 > platform::JpegImage::decodeMemoryLimit())
+    if (std::uint64_t(width) * std::uint64_t(height) * 4 > platform::JpegImage::decodeMemoryLimit())
         throw core::Error(QStringLiteral("Out of memory"));
-    QImage turned = checked(QImage(height, width, QImage::Format_RGB888));
+    QImage turned = withRoomFor32Bits(height, width);
 
     // A band small enough to stay in cache; its turn is a strip of columns of the result.
     constexpr int kBandRows = 32;

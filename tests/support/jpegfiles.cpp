@@ -89,6 +89,12 @@ QImage quadrants(int width, int height)
     return picture;
 }
 
+bool nearColour(QRgb actual, const QColor &expected, int tolerance)
+{
+    return qAbs(qRed(actual) - expected.red()) <= tolerance && qAbs(qGreen(actual) - expected.green()) <= tolerance
+        && qAbs(qBlue(actual) - expected.blue()) <= tolerance;
+}
+
 bool writeFile(const QString &path, const QByteArray &content)
 {
     QFile file(path);

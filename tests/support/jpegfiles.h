@@ -3,6 +3,7 @@
 // (Qt writes neither CMYK nor chosen sampling).
 
 #include <QByteArray>
+#include <QColor>
 #include <QImage>
 #include <QString>
 
@@ -20,6 +21,9 @@ QByteArray withFrameSize(QByteArray jpeg, int width, int height);
 // Red, green, blue and yellow quadrants (top-left, top-right, bottom-left, bottom-right), so that
 // a turn or a flip is visible.
 QImage quadrants(int width, int height);
+
+// Whether every channel of actual is within tolerance of expected.
+bool nearColour(QRgb actual, const QColor &expected, int tolerance);
 
 bool writeFile(const QString &path, const QByteArray &content);
 

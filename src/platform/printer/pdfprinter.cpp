@@ -4,9 +4,40 @@
 
 #include <QFile>
 #include <QPrinter>
+#include <cstring>
 #include <new>
+#include <vector>
 
 namespace platform {
+
+namespace {
+
+// A 24-bit picture whose rows have room for 32 bits becomes opaque 32-bit in the same memory:
+// one pass, where Qt's own conversion would reallocate and widen pixel by pixel.
+bool widenInPlace(QImage &picture)
+{
+    const int width = picture.width();
+    // A picture shared with someone else is left to Qt: detaching it would copy it with packed rows.
+    if (picture.format() != QImage::Format_RGB888 || !picture.isDetached()
+        || picture.bytesPerLine() < qsizetype(width) * 4)
+        return false;
+    std::vector<uchar> row(std::size_t(width) * 3);
+    for (int y = 0; y < picture.height(); ++y) {
+        uchar *line = picture.scanLine(y);
+        std::memcpy(row.data(), line, row.size());
+        auto *out = reinterpret_cast<QRgb *>(line);
+        const uchar *in = row.data();
+        for (int x = 0; x < width; ++x, in += 3)
+            out[x] = qRgb(in[0], in[1], in[2]);
+    }
+    // The widened view keeps the 24-bit image, and so its memory, alive.
+    auto *owner = new QImage(std::move(picture));
+    picture = QImage(owner->bits(), width, owner->height(), owner->bytesPerLine(), QImage::Format_RGB32,
+                     [](void *image) { delete static_cast<QImage *>(image); }, owner);
+    return true;
+}
+
+} // namespace
 
 PdfFilePrinter::PdfFilePrinter(QString outputPath, int dpiX, int dpiY, QPageLayout layout)
     : m_outputPath(std::move(outputPath)), m_dpiX(dpiX), m_dpiY(dpiY), m_layout(std::move(layout))
@@ -50,9 +81,10 @@ void PdfFilePrinter::drawStretched(const QRect &destination, QImage picture)
     if (!printing())
         throw core::Error(QStringLiteral("Printer is not currently printing"));
     // Qt's PDF engine turns every picture that is not 32-bit into an ARGB32 copy and then scans
-    // it for a soft mask; converting an opaque picture to RGB32 in place spares both.
+    // it for a soft mask; an opaque 32-bit picture spares both.
     if (picture.format() != QImage::Format_RGB32 && !picture.hasAlphaChannel()) {
-        picture.convertTo(QImage::Format_RGB32);
+        if (!widenInPlace(picture))
+            picture.convertTo(QImage::Format_RGB32);
         if (picture.format() != QImage::Format_RGB32 || picture.isNull())
             throw std::bad_alloc(); // Qt would silently draw nothing
     }
