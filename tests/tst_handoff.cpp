@@ -1,4 +1,4 @@
-#include "filelock.h"
+#include "support/lockholder.h"
 #include "gui/uMain.h"
 #include "platform/application.h"
 #include "platform/messagebox.h"
@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 using namespace gui;
+using testsupport::LockHolder;
 using platform::MessageBox;
 
 namespace {
@@ -440,10 +441,10 @@ private slots:
     {
         QTest::addColumn<QString>("lockedFile");
         QTest::addColumn<int>("kind");
-        QTest::newRow("plain data file, fcntl") << kData << int(LockKind::FcntlWrite);
-        QTest::newRow("plain parameter file, flock") << kPara << int(LockKind::FlockExclusive);
-        QTest::newRow("SP data file, flock") << kDataSP << int(LockKind::FlockExclusive);
-        QTest::newRow("SP parameter file, fcntl") << kParaSP << int(LockKind::FcntlWrite);
+        QTest::newRow("plain data file, fcntl") << kData << int(LockHolder::FcntlWrite);
+        QTest::newRow("plain parameter file, flock") << kPara << int(LockHolder::FlockExclusive);
+        QTest::newRow("SP data file, flock") << kDataSP << int(LockHolder::FlockExclusive);
+        QTest::newRow("SP parameter file, fcntl") << kParaSP << int(LockHolder::FcntlWrite);
     }
     void lockedForWriting()
     {
@@ -452,7 +453,7 @@ private slots:
         const bool sp = lockedFile == kParaSP || lockedFile == kDataSP;
         write(sp ? kParaSP : kPara, sp ? "/d/\n1\n" + kPlacedLines + "148\n210\n" : "/d/\n" + kPlacedLines);
         write(sp ? kDataSP : kData, "   1  a.doc\n");
-        const LockHolder holder(file(lockedFile), LockKind(kind));
+        const LockHolder holder(file(lockedFile), LockHolder::Kind(kind));
         QVERIFY(holder.locked());
         auto form = shownWindow();
         QCOMPARE(shownTexts(), QStringList{QStringLiteral("Cannot open file \"%1\". The file is locked for writing by "

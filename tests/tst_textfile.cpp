@@ -1,5 +1,5 @@
 #include "core/errors.h"
-#include "filelock.h"
+#include "support/lockholder.h"
 #include "platform/filesystem.h"
 #include "platform/textfile.h"
 
@@ -14,6 +14,8 @@
 #include <unistd.h>
 
 using namespace platform;
+
+using testsupport::LockHolder;
 
 namespace {
 
@@ -279,10 +281,10 @@ private slots:
     {
         QTest::addColumn<int>("kind");
         QTest::addColumn<bool>("refused");
-        QTest::newRow("fcntl write lock") << int(LockKind::FcntlWrite) << true;
-        QTest::newRow("flock exclusive lock") << int(LockKind::FlockExclusive) << true;
-        QTest::newRow("fcntl read lock") << int(LockKind::FcntlRead) << false;
-        QTest::newRow("flock shared lock") << int(LockKind::FlockShared) << false;
+        QTest::newRow("fcntl write lock") << int(LockHolder::FcntlWrite) << true;
+        QTest::newRow("flock exclusive lock") << int(LockHolder::FlockExclusive) << true;
+        QTest::newRow("fcntl read lock") << int(LockHolder::FcntlRead) << false;
+        QTest::newRow("flock shared lock") << int(LockHolder::FlockShared) << false;
     }
     void locks()
     {
@@ -291,7 +293,7 @@ private slots:
         const QString file = path("locked.txt");
         writeFile(file, "content");
         {
-            const LockHolder holder(file, LockKind(kind));
+            const LockHolder holder(file, LockHolder::Kind(kind));
             QVERIFY(holder.locked());
             QCOMPARE(openFailure(file),
                      refused
@@ -301,7 +303,7 @@ private slots:
         }
         // Once the other process lets go, and after our own read, the file opens and can be locked again.
         QCOMPARE(readWholeFileDenyWrite(file), QByteArray("content"));
-        const LockHolder writer(file, LockKind::FcntlWrite);
+        const LockHolder writer(file, LockHolder::FcntlWrite);
         QVERIFY(writer.locked());
     }
 

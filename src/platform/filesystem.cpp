@@ -71,15 +71,17 @@ QString cannotOpenMessage(const QString &path, const QString &reason)
     return QStringLiteral("Cannot open file \"%1\". %2").arg(QFileInfo(path).absoluteFilePath(), reason);
 }
 
-QByteArray readWholeFileDenyWrite(const QString &path)
+QByteArray readWholeFileDenyWrite(const QString &path, FileTrust trust)
 {
+    const bool ownOnly = trust == FileTrust::OwnFilesOnly;
     const QByteArray nativePath = QFile::encodeName(path);
     // Not following links and checking what was actually opened leaves nothing to swap in
     // between the checks and the read. O_NONBLOCK keeps a planted FIFO from hanging the open.
-    const FileDescriptor fd(::open(nativePath.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (ownOnly ? O_NOFOLLOW : 0);
+    const FileDescriptor fd(::open(nativePath.constData(), flags));
     if (fd.get() < 0) {
         const int error = errno;
-        if (error == ELOOP && isSymbolicLink(nativePath))
+        if (ownOnly && error == ELOOP && isSymbolicLink(nativePath))
             refuse(path, QStringLiteral("The file is a symbolic link"));
         refuse(path, systemErrorText(error));
     }
@@ -91,7 +93,7 @@ QByteArray readWholeFileDenyWrite(const QString &path)
         refuse(path, systemErrorText(EISDIR));
     if (!S_ISREG(info.st_mode))
         refuse(path, QStringLiteral("The file is not a regular file"));
-    if (info.st_uid != ::geteuid())
+    if (ownOnly && info.st_uid != ::geteuid())
         refuse(path, QStringLiteral("The file belongs to another user"));
     if (!lockAgainstWriters(fd.get()))
         refuse(path, QStringLiteral("The file is locked for writing by another process"));

@@ -17,12 +17,16 @@ LockHolder::LockHolder(const QString &path, Kind kind)
     const QByteArray name = QFile::encodeName(path);
     m_pid = fork();
     if (m_pid == 0) {
-        const int fd = ::open(name.constData(), kind == FcntlRead ? O_RDONLY : O_RDWR);
+        const bool reader = kind == FcntlRead || kind == FlockShared;
+        const int fd = ::open(name.constData(), reader ? O_RDONLY : O_RDWR);
         struct flock lock {};
-        lock.l_type = kind == FcntlRead ? F_RDLCK : F_WRLCK;
+        lock.l_type = reader ? F_RDLCK : F_WRLCK;
         lock.l_whence = SEEK_SET;
-        const bool locked = fd >= 0
-            && (kind == FlockExclusive ? ::flock(fd, LOCK_EX) == 0 : ::fcntl(fd, F_SETLK, &lock) == 0);
+        bool locked = fd >= 0;
+        if (locked && (kind == FlockExclusive || kind == FlockShared))
+            locked = ::flock(fd, kind == FlockExclusive ? LOCK_EX : LOCK_SH) == 0;
+        else if (locked)
+            locked = ::fcntl(fd, F_SETLK, &lock) == 0;
         const char answer = locked ? 'y' : 'n';
         (void)!::write(ready[1], &answer, 1);
         for (;;)

@@ -9,7 +9,7 @@ namespace testsupport {
 
 class LockHolder {
 public:
-    enum Kind { FcntlWrite, FlockExclusive, FcntlRead };
+    enum Kind { FcntlWrite, FlockExclusive, FcntlRead, FlockShared };
     LockHolder(const QString &path, Kind kind);
     ~LockHolder();
     LockHolder(const LockHolder &) = delete;

@@ -1,7 +1,7 @@
 #include "platform/jpeg/jpegimage.h"
 
 #include "core/errors.h"
-#include "platform/filelock.h"
+#include "platform/filesystem.h"
 
 #include <algorithm>
 #include <vector>
@@ -227,7 +227,7 @@ void JpegDecoder::readRows(QImage &target, int firstRow, int count)
 
 JpegImage JpegImage::load(const QString &path)
 {
-    return fromData(readWholeFileDenyWrite(path));
+    return fromData(readWholeFileDenyWrite(path, FileTrust::AnyOwner));
 }
 
 JpegImage JpegImage::fromData(QByteArray data)
