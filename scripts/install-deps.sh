@@ -6,7 +6,7 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 $SUDO apt-get update
 $SUDO apt-get install -y --no-install-recommends \
-  build-essential cmake ninja-build pkg-config \
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev \
   qt6-base-dev qt6-base-dev-tools libqt6printsupport6 libgl-dev \
   libjpeg62-turbo-dev libjpeg-turbo-progs \
   libcups2-dev cups cups-client cups-filters cups-bsd \
