@@ -9,6 +9,7 @@
 #include "platform/jpeg/jpegimage.h"
 #include "platform/messagebox.h"
 #include "platform/printer/pdfprinter.h"
+#include "support/files.h"
 #include "support/jpegfiles.h"
 
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #include "office/classes.h"
 #include "office/components.h"
-#include "recordingoffice.h"
+#include "support/recordingoffice.h"
 
 #include <QTemporaryFile>
 #include <QTest>

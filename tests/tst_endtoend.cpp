@@ -1,6 +1,8 @@
 // The program as a user's calling application runs it: an SP hand-off pair asking for an
 // unattended run, the real executable, real LibreOffice and a private CUPS scheduler.
 #include "support/cupsscheduler.h"
+#include "support/files.h"
+#include "support/processes.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -12,25 +14,13 @@ using testsupport::CupsScheduler;
 
 namespace {
 
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-// Processes whose command line mentions `marker` (our private LibreOffice profiles do).
+// Live processes whose command line mentions `marker` (our private LibreOffice profiles do).
 QStringList processesMentioning(const QString &marker)
 {
     QStringList found;
     for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-        if (!cmdline.open(QIODevice::ReadOnly) || !status.open(QIODevice::ReadOnly))
-            continue;
-        if (status.readAll().contains("State:\tZ"))
-            continue; // ended, waiting to be reaped by a parent that is not ours
-        const QByteArray line = cmdline.readAll().replace('\0', ' ');
-        if (line.contains(marker.toLocal8Bit()))
+        const QByteArray line = testsupport::readFile(QStringLiteral("/proc/%1/cmdline").arg(pid)).replace('\0', ' ');
+        if (line.contains(marker.toLocal8Bit()) && testsupport::processAlive(pid.toLongLong()))
             found << pid + QStringLiteral(": ") + QString::fromLocal8Bit(line);
     }
     return found;
@@ -56,15 +46,12 @@ private slots:
         QVERIFY(docs.isValid() && tmp.isValid() && cache.isValid());
         for (const char *name : {"letter.docx", "sums.xlsx", "photo.jpg"})
             QVERIFY(QFile::copy(QStringLiteral(EXAMPLES_DIR "/") + name, docs.filePath(name)));
-        const QByteArray workbookBefore = [&] {
-            QFile f(docs.filePath("sums.xlsx"));
-            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-        }();
+        const QByteArray workbookBefore = testsupport::readFile(docs.filePath("sums.xlsx"));
 
         const QString tmpPath = tmp.path() + "/";
-        QVERIFY(writeFile(tmpPath + "VelmoraParaSP.Dat",
+        QVERIFY(testsupport::writeFile(tmpPath + "VelmoraParaSP.Dat",
                           (docs.path() + "/\r\n1\r\n40\r\n30\r\n700\r\n500\r\n210\r\n297\r\n").toUtf8()));
-        QVERIFY(writeFile(tmpPath + "VelmoraDataSP.Dat",
+        QVERIFY(testsupport::writeFile(tmpPath + "VelmoraDataSP.Dat",
                           "   2  letter.docx\r\n   1  sums.xlsx\r\n   1  photo.jpg\r\n   1  notes.txt\r\n"));
 
         QProcess program;
@@ -92,9 +79,7 @@ private slots:
             imageJobs += job.title == QStringLiteral("图片打印 ") ? 1 : 0;
         QCOMPARE(imageJobs, 1);
 
-        QFile workbook(docs.filePath("sums.xlsx"));
-        QVERIFY(workbook.open(QIODevice::ReadOnly));
-        QCOMPARE(workbook.readAll(), workbookBefore); // printed, not rewritten
+        QCOMPARE(testsupport::readFile(docs.filePath("sums.xlsx")), workbookBefore); // printed, not rewritten
         QVERIFY(QFile::exists(tmpPath + "VelmoraParaSP.Dat")); // the SP pair stays
 
         // No office process of this run outlives the program.

@@ -7,6 +7,7 @@
 #include "platform/messagebox.h"
 #include "platform/printer/cupsprinter.h"
 #include "support/cupsscheduler.h"
+#include "support/files.h"
 #include "support/jpegfiles.h"
 #include "support/officefiles.h"
 #include "support/processes.h"

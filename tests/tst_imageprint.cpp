@@ -1,6 +1,7 @@
 #include "gui/uMain.h"
 #include "platform/application.h"
 #include "platform/messagebox.h"
+#include "support/files.h"
 #include "support/jpegfiles.h"
 #include "support/lockholder.h"
 #include "support/recordingprinter.h"

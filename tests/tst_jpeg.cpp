@@ -1,5 +1,6 @@
 #include "core/errors.h"
 #include "platform/jpeg/jpegimage.h"
+#include "support/files.h"
 #include "support/jpegfiles.h"
 #include "support/lockholder.h"
 

@@ -2,7 +2,7 @@
 #include "office/classes.h"
 #include "platform/application.h"
 #include "platform/messagebox.h"
-#include "recordingoffice.h"
+#include "support/recordingoffice.h"
 
 #include <QDir>
 #include <QTemporaryDir>

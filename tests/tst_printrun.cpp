@@ -1,7 +1,8 @@
 #include "gui/uMain.h"
 #include "platform/application.h"
 #include "platform/messagebox.h"
-#include "recordingoffice.h"
+#include "support/recordingoffice.h"
+#include "support/files.h"
 #include "support/jpegfiles.h"
 #include "support/recordingprinter.h"
 

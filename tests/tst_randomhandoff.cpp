@@ -3,6 +3,7 @@
 #include "gui/uMain.h"
 #include "platform/application.h"
 #include "platform/messagebox.h"
+#include "support/files.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -50,12 +51,6 @@ QByteArray mutated(QByteArray bytes, QRandomGenerator &random)
     return bytes;
 }
 
-bool write(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
 } // namespace
 
 class TestRandomHandOff : public QObject {
@@ -82,8 +77,8 @@ private slots:
                                                  : "/docs/\r\n10\r\n20\r\n500\r\n400\r\n";
             const QByteArray wellFormedData = "   2  a.docx\r\n   1  b.jpg\r\n";
             const bool shaped = random.bounded(2);
-            QVERIFY(write(para, shaped ? mutated(wellFormedPara, random) : randomFile(random)));
-            QVERIFY(write(data, shaped ? mutated(wellFormedData, random) : randomFile(random)));
+            QVERIFY(testsupport::writeFile(para, shaped ? mutated(wellFormedPara, random) : randomFile(random)));
+            QVERIFY(testsupport::writeFile(data, shaped ? mutated(wellFormedData, random) : randomFile(random)));
 
             TfrmMain form;
             platform::guarded([&] { form.FormActivate(&form); });

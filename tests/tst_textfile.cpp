@@ -1,4 +1,5 @@
 #include "core/errors.h"
+#include "support/files.h"
 #include "support/lockholder.h"
 #include "platform/filesystem.h"
 #include "platform/textfile.h"
@@ -16,6 +17,7 @@
 using namespace platform;
 
 using testsupport::LockHolder;
+using testsupport::writeFile;
 
 namespace {
 
@@ -25,13 +27,6 @@ const QString kNoMapping =
 QByteArray bytes(const char *data, int size)
 {
     return QByteArray(data, size);
-}
-
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(content), content.size());
 }
 
 // What readWholeFileDenyWrite throws for the path, or an empty text when it reads.
@@ -207,7 +202,7 @@ private slots:
         qputenv("LOCPATH", QFile::encodeName(locales.path()));
         QVERIFY(std::setlocale(LC_CTYPE, "zh_CN.GBK"));
         QCOMPARE(ansiCodeset(), QByteArray("GBK"));
-        writeFile(path("gbk.txt"), "D:\\\xCE\xC4\xBC\xFE\\\r\n1\r\n");
+        QVERIFY(writeFile(path("gbk.txt"), "D:\\\xCE\xC4\xBC\xFE\\\r\n1\r\n"));
         const QStringList lines = readTextFileLines(path("gbk.txt"));
         std::setlocale(LC_CTYPE, saved.constData());
         qunsetenv("LOCPATH");
@@ -219,9 +214,9 @@ private slots:
         QByteArray content;
         for (int i = 0; i < 100000; ++i)
             content += char('a' + i % 26);
-        writeFile(path("whole.txt"), content);
+        QVERIFY(writeFile(path("whole.txt"), content));
         QCOMPARE(readWholeFileDenyWrite(path("whole.txt")), content);
-        writeFile(path("empty.txt"), QByteArray());
+        QVERIFY(writeFile(path("empty.txt"), QByteArray()));
         QCOMPARE(readWholeFileDenyWrite(path("empty.txt")), QByteArray());
     }
 
@@ -247,7 +242,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, reason);
         const QString file = path(name);
-        writeFile(path("good.txt"), "x");
+        QVERIFY(writeFile(path("good.txt"), "x"));
         if (name == "adir")
             QVERIFY(QDir().mkpath(file));
         else if (name == "link.txt")
@@ -257,7 +252,7 @@ private slots:
         else if (name == "fifo")
             QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
         else if (name == "foreign.txt") {
-            writeFile(file, "x");
+            QVERIFY(writeFile(file, "x"));
             if (::chown(QFile::encodeName(file).constData(), 65534, 65534) != 0)
                 QSKIP("changing a file's owner needs root");
         }
@@ -266,7 +261,7 @@ private slots:
 
     void messageHasTheFullPath()
     {
-        writeFile(path("here.txt"), "x");
+        QVERIFY(writeFile(path("here.txt"), "x"));
         const QString saved = QDir::currentPath();
         QVERIFY(QDir::setCurrent(m_dir.path()));
         const QString message = openFailure(QStringLiteral("nothere.txt"));
@@ -291,7 +286,7 @@ private slots:
         QFETCH(int, kind);
         QFETCH(bool, refused);
         const QString file = path("locked.txt");
-        writeFile(file, "content");
+        QVERIFY(writeFile(file, "content"));
         {
             const LockHolder holder(file, LockHolder::Kind(kind));
             QVERIFY(holder.locked());
@@ -320,7 +315,7 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(bool, exists);
-        writeFile(path("good.txt"), "x");
+        QVERIFY(writeFile(path("good.txt"), "x"));
         QDir().mkpath(path("adir"));
         QFile::link(path("nowhere.txt"), path("dangling.txt"));
         QCOMPARE(fileEntryExists(path(name)), exists);
@@ -328,7 +323,7 @@ private slots:
 
     void deleting()
     {
-        writeFile(path("gone.txt"), "x");
+        QVERIFY(writeFile(path("gone.txt"), "x"));
         deleteFileQuietly(path("gone.txt"));
         QVERIFY(!QFileInfo::exists(path("gone.txt")));
         deleteFileQuietly(path("gone.txt")); // nothing there: no error

@@ -1,21 +1,21 @@
 #include "gui/uMain.h"
 
-#include "core/printentry.h"
-#include "gui/uInputAFloat.h"
 #include "core/handoff.h"
+#include "core/pagefit.h"
+#include "core/printentry.h"
+#include "gui/rotatebitmap.h"
+#include "gui/uInputAFloat.h"
 #include "platform/application.h"
 #include "platform/filesystem.h"
-#include "platform/textfile.h"
-#include "core/pagefit.h"
-#include "gui/rotatebitmap.h"
-#include "platform/application.h"
 #include "platform/jpeg/jpegimage.h"
 #include "platform/messagebox.h"
 #include "platform/printer/cupsprinter.h"
+#include "platform/textfile.h"
 #include "platform/tmppath.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QSessionManager>
 
@@ -399,16 +399,6 @@ const QString kPrintConfirmation = QStringLiteral(
     "打印之前，务必确认电脑已经安装了Office程序！\r"
     "打印之前，建议先关闭已经打开的Word/Excel文件！退出本程序时，会关闭所有Word/Excel文档！是否继续打印？");
 
-// Marks a print run as under way for as long as it lives, also when the run ends in an error.
-class RunningFlag {
-public:
-    explicit RunningFlag(bool &flag) : m_flag(flag) { m_flag = true; }
-    ~RunningFlag() { m_flag = false; }
-
-private:
-    bool &m_flag;
-};
-
 } // namespace
 
 void TfrmMain::cmdPrintClick(TaggedButton *Sender)
@@ -418,7 +408,8 @@ void TfrmMain::cmdPrintClick(TaggedButton *Sender)
         return;
     if (Sender->Tag != 100 && platform::MessageBox::warningYesNo(kPrintConfirmation) == platform::MsgButton::No)
         return;
-    const RunningFlag running(m_printRunning);
+    // Under way until the run ends, also when it ends in an error.
+    const QScopedValueRollback running(m_printRunning, true);
     HasPrint = true;
     const int n = ListFiles->entryCount();
     for (int i = 0; i < n; ++i) {

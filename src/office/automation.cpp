@@ -9,6 +9,11 @@ namespace {
     throw AutomationError(QStringLiteral("Type mismatch"), DISP_E_TYPEMISMATCH);
 }
 
+[[noreturn]] void notAnObject()
+{
+    throw AutomationError(QStringLiteral("Variant does not reference an automation object"), DISP_E_TYPEMISMATCH);
+}
+
 } // namespace
 
 Variant Variant::fromString(QString text)
@@ -77,9 +82,13 @@ HResult Variant::errorCode() const
 ObjectRef Variant::toObject() const
 {
     if (!isObject())
-        throw AutomationError(QStringLiteral("Variant does not reference an automation object"),
-                              DISP_E_TYPEMISMATCH);
+        notAnObject();
     return std::get<ObjectRef>(m_value);
+}
+
+ObjectRef Variant::toObjectOrNull() const
+{
+    return isObject() ? std::get<ObjectRef>(m_value) : nullptr;
 }
 
 QString *Variant::stringTarget() const
@@ -91,8 +100,7 @@ QString *Variant::stringTarget() const
 Variant call(const ObjectRef &object, const QString &name, const QList<Variant> &args, Lcid locale)
 {
     if (!object)
-        throw AutomationError(QStringLiteral("Variant does not reference an automation object"),
-                              DISP_E_TYPEMISMATCH);
+        notAnObject();
     return object->invoke(name, args, locale);
 }
 

@@ -73,6 +73,7 @@ public:
     std::int32_t toInt() const;
     HResult errorCode() const;
     ObjectRef toObject() const; // also throws for a null dispatch
+    ObjectRef toObjectOrNull() const; // null for anything but an object
     // The caller's string behind a by-reference string, null for every other variant.
     QString *stringTarget() const;
 

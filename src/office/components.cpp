@@ -94,12 +94,11 @@ ObjectRef ExcelWorkbooks::Open(const Variant &Filename, const Variant &UpdateLin
                                const Variant &Converter, const Variant &AddToMru, const Variant &Local,
                                const Variant &CorruptLoad, Lcid lcid)
 {
-    const Variant result = call(m_collection, QStringLiteral("Open"),
-                                {Filename, UpdateLinks, ReadOnly, Format, Password, WriteResPassword,
-                                 IgnoreReadOnlyRecommended, Origin, Delimiter, Editable, Notify, Converter,
-                                 AddToMru, Local, CorruptLoad},
-                                lcid);
-    return result.isObject() ? result.toObject() : nullptr;
+    return call(m_collection, QStringLiteral("Open"),
+                {Filename, UpdateLinks, ReadOnly, Format, Password, WriteResPassword, IgnoreReadOnlyRecommended,
+                 Origin, Delimiter, Editable, Notify, Converter, AddToMru, Local, CorruptLoad},
+                lcid)
+        .toObjectOrNull();
 }
 
 TExcelApplication::TExcelApplication(ServerRegistry &registry)
@@ -119,8 +118,7 @@ ExcelWorkbooks TExcelApplication::Workbooks()
 
 ObjectRef TExcelApplication::ActiveWorkbook()
 {
-    const Variant result = invoke(QStringLiteral("ActiveWorkbook"));
-    return result.isObject() ? result.toObject() : nullptr;
+    return invoke(QStringLiteral("ActiveWorkbook")).toObjectOrNull();
 }
 
 void TExcelApplication::Quit()

@@ -95,10 +95,4 @@ bool nearColour(QRgb actual, const QColor &expected, int tolerance)
         && qAbs(qBlue(actual) - expected.blue()) <= tolerance;
 }
 
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
 } // namespace testsupport

@@ -25,6 +25,5 @@ QImage quadrants(int width, int height);
 // Whether every channel of actual is within tolerance of expected.
 bool nearColour(QRgb actual, const QColor &expected, int tolerance);
 
-bool writeFile(const QString &path, const QByteArray &content);
 
 } // namespace testsupport

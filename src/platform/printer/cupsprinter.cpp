@@ -96,26 +96,33 @@ CupsPrinter::QueueDefaults CupsPrinter::queryDefaults()
     return defaults;
 }
 
+const CupsPrinter::QueueDefaults &CupsPrinter::knownDefaults()
+{
+    if (!m_defaults)
+        m_defaults = queryDefaults();
+    return *m_defaults;
+}
+
 int CupsPrinter::resolutionX()
 {
-    return queryDefaults().dpi.width();
+    m_defaults.reset();
+    return knownDefaults().dpi.width();
 }
 
 int CupsPrinter::resolutionY()
 {
-    return queryDefaults().dpi.height();
+    return knownDefaults().dpi.height();
 }
 
 void CupsPrinter::beginDoc()
 {
     if (m_job && m_job->printing())
         throw core::Error(QStringLiteral("The printer is already printing"));
-    const QueueDefaults defaults = queryDefaults();
+    const QueueDefaults &defaults = knownDefaults();
     QTemporaryFile spool(QDir::tempPath() + QStringLiteral("/orvenna-job-XXXXXX.pdf"));
     if (!spool.open())
         throw core::Error(QStringLiteral("No spool file: ") + spool.errorString());
     spool.setAutoRemove(false); // the job writes it anew; endDoc and abortDoc remove it
-    m_media = defaults.media;
     m_job = std::make_unique<PdfFilePrinter>(spool.fileName(), defaults.dpi.width(), defaults.dpi.height(), defaults.layout);
     m_job->setTitle(m_title);
     m_job->beginDoc();
@@ -140,8 +147,8 @@ void CupsPrinter::endDoc()
     // passes the title in the locale's encoding; CUPS wants UTF-8.
     cups_option_t *options = nullptr;
     int optionCount = cupsAddOption("document-format", "application/pdf", 0, &options);
-    if (!m_media.isEmpty())
-        optionCount = cupsAddOption("media", m_media.constData(), optionCount, &options);
+    if (!m_defaults->media.isEmpty())
+        optionCount = cupsAddOption("media", m_defaults->media.constData(), optionCount, &options);
     const int jobId = cupsPrintFile2(CUPS_HTTP_DEFAULT, m_queue.toUtf8().constData(), QFile::encodeName(spoolPath).constData(),
                                      m_title.toUtf8().constData(), optionCount, options);
     cupsFreeOptions(optionCount, options);

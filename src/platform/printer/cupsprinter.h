@@ -9,6 +9,7 @@
 #include <QPageLayout>
 #include <QSize>
 #include <memory>
+#include <optional>
 
 namespace platform {
 
@@ -37,11 +38,15 @@ private:
         QByteArray media;
     };
     QueueDefaults queryDefaults();
+    // The defaults last asked of the queue, asking now when there are none yet.
+    const QueueDefaults &knownDefaults();
 
     QString m_queue;
     QString m_instance;
     QString m_title;
-    QByteArray m_media;
+    // A print asks the queue once, at its first question (the resolution across); the rest of
+    // that print uses the answer.
+    std::optional<QueueDefaults> m_defaults;
     std::unique_ptr<PdfFilePrinter> m_job;
 };
 
